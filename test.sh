@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test: a Release build, then a build with
+# AddressSanitizer and UndefinedBehaviorSanitizer. Exits non-zero when anything fails.
+set -euo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+cd "$here"
+jobs=$(nproc 2>/dev/null || echo 2)
+
+tools/setup.sh
+(cd build && ctest --output-on-failure -j "$jobs")
+
+GLINTOR_BUILD_DIR=build-sanitize GLINTOR_BUILD_TYPE=RelWithDebInfo \
+GLINTOR_CMAKE_ARGS="-DGLINTOR_SANITIZE=address,undefined -DGLINTOR_BENCHMARKS=OFF" \
+    tools/setup.sh
+(cd build-sanitize &&
+ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+ ctest --output-on-failure -j "$jobs")
+echo "All tests passed"
