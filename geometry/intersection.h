@@ -18,6 +18,9 @@ struct Intersection {
     Vector3 normal;  // unit length, except for planes, which report their normal as stored
     float u = 0.0f;
     float v = 0.0f;
+    // Material of the hit: the object's own, or for a mesh set the hit triangle's. Kept here, in
+    // the caller's record, so that threads sharing one mesh set never share per-query state.
+    uint8_t materialId = 255;
 };
 
 }  // namespace glintor
