@@ -7,7 +7,7 @@
 #include <cstdio>
 
 #include "core/film.h"
-#include "materials/freeimage_library.h"
+#include "materials/float_image.h"
 
 namespace glintor {
 
@@ -30,7 +30,7 @@ bool SaveImage(const Film& film, const std::string& name, float gamma, float lin
     if (name.empty() || film.pixelCount <= 0) {
         return false;
     }
-    EnsureFreeImageInitialised();
+    InitialiseFreeImage();
     FIBITMAP* bitmap = FreeImage_Allocate(film.width, film.height, 24);
     if (bitmap == nullptr) {
         return false;
