@@ -3,6 +3,7 @@
 // ray must end on the light.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <random>
