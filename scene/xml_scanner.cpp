@@ -31,17 +31,16 @@ XmlTokenSpan XmlScanner::Next() {
             position_ = p;
             return token;
         case '<':
-            // Every clear mark starts with "<!" or "<P".
-            for (int i = 0;
-                 (p[1] == '!' || p[1] == 'P') && i < static_cast<int>(std::size(kXmlClearMarks));
-                 ++i) {
-                const std::size_t length = std::strlen(kXmlClearMarks[i].open);
-                if (std::strncmp(p, kXmlClearMarks[i].open, length) == 0) {
-                    token.kind = XmlToken::Clear;
-                    token.clearMark = i;
-                    token.end = p + length;
-                    position_ = token.end;
-                    return token;
+            if (p[1] == '!' || p[1] == 'P') {  // how every clear mark begins
+                for (int i = 0; i < static_cast<int>(std::size(kXmlClearMarks)); ++i) {
+                    const std::size_t length = std::strlen(kXmlClearMarks[i].open);
+                    if (std::strncmp(p, kXmlClearMarks[i].open, length) == 0) {
+                        token.kind = XmlToken::Clear;
+                        token.clearMark = i;
+                        token.end = p + length;
+                        position_ = token.end;
+                        return token;
+                    }
                 }
             }
             if (p[1] == '/' || p[1] == '?') {
