@@ -211,6 +211,20 @@ TEST(BRDF_Anisotropic, OppositeOrBelowSurfaceDirectionsHaveNoLobe) {
     ExpectNear(value, a.diffuseFactor * d, 1e-6f);
 }
 
+TEST(BRDF_Anisotropic, LobeStaysEmptyWhereItsPowerOrQuotientBreaksDown) {
+    // Exponent 0: the power of a negative cosine would be 1, a full lobe for a light below.
+    const BRDF_Anisotropic flat = Anisotropic(Vector3(1, 1, 1), Vector3(0.5f, 0.5f, 0.5f), 0, 0);
+    const Vector3 grazing = Direction(89.5);
+    const Vector3 below(0.8f, 0, -0.6f);
+    const float cosO = grazing.z;
+    const float d = (1.0f - std::pow(1.0f - cosO / 2, 5.0f)) * (1.0f - std::pow(1.3f, 5.0f));
+    ExpectNear(flat.Evaluate(grazing, below, Z), flat.diffuseFactor * d, 1e-6f);
+    // Both directions 1e-40 above the plane: the quotient overflows a float and is dropped.
+    const Vector3 value = flat.Evaluate(Vector3(1, 0, 1e-40f), Vector3(0, 1, 1e-40f), Z);
+    EXPECT_TRUE(std::isfinite(value.x) && std::isfinite(value.y) && std::isfinite(value.z));
+    EXPECT_LT(value.x, 1e-30f);
+}
+
 TEST(BRDF_Anisotropic, IsotropicLobeReflectsAboutASampledHalfVector) {
     const Vector3 rs(0.3f, 0.6f, 0.9f);
     const BRDF_Anisotropic a = Anisotropic(rs, Vector3(), 20, 20);
