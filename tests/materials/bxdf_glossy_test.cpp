@@ -325,9 +325,9 @@ TEST(BRDF_Ward, ZeroRoughnessIsRaisedToTheFloorAndStaysFinite) {
 }
 
 TEST(BRDF_Ward, EvaluateUsesWorldZWhateverTheNormal) {
-    const Vector3 spec(0.4f, 0.5f, 0.6f);
+    const Vector3 specular(0.4f, 0.5f, 0.6f);
     const Vector3 diffuse(0.3f, 0.2f, 0.1f);
-    const BRDF_Ward ward = Ward(spec, diffuse, 0.5f, 0.25f);
+    const BRDF_Ward ward = Ward(specular, diffuse, 0.5f, 0.25f);
     // Opposite sides of the x-y plane are black even for a normal lying in that plane.
     EXPECT_EQ(ward.Evaluate(Vector3(0, 0.6f, 0.8f), Vector3(0.6f, 0, -0.8f), Vector3(1, 0, 0)),
               Vector3());
@@ -341,14 +341,14 @@ TEST(BRDF_Ward, EvaluateUsesWorldZWhateverTheNormal) {
         const double e = std::exp(-1.44 / 3.24);
         const double norm = 0.125 * 4 * Pi;
         for (int c = 0; c < 3; ++c) {
-            const double expected = diffuse[c] / Pi + spec[c] * e / (std::sqrt(0.8) * norm);
+            const double expected = diffuse[c] / Pi + specular[c] * e / (std::sqrt(0.8) * norm);
             EXPECT_NEAR(value[c], expected, 1e-5);
         }
     }
     // Along y the narrower roughness (alphaY 0.25) applies: e = exp(-(0.36 * 16) / 3.24).
     const Vector3 alongY = ward.Evaluate(Vector3(0, 0.6f, 0.8f), Z, Z);
     EXPECT_NEAR(alongY.x,
-                diffuse.x / Pi + spec.x * std::exp(-5.76 / 3.24) / (std::sqrt(0.8) * 0.5 * Pi),
+                diffuse.x / Pi + specular.x * std::exp(-5.76 / 3.24) / (std::sqrt(0.8) * 0.5 * Pi),
                 1e-5);
 }
 
