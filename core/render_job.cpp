@@ -75,13 +75,18 @@ void RenderJob::BuildBlocks(uint32_t width, uint32_t height) {
         }
     }
     blocks.assign(made.rbegin(), made.rend());
+    blockCount = static_cast<uint32_t>(blocks.size());
+    blocksDone = 0;
     finished = false;
     rayTotal = 0;
 }
 
 std::optional<PixelBlock> RenderJob::HandOverAndTake(uint64_t& rays, uint64_t& samples,
-                                                     uint64_t& dropped) {
+                                                     uint64_t& dropped, bool finishedBlock) {
     LockGuard guard(lock);
+    if (finishedBlock) {
+        ++blocksDone;
+    }
     rayTotal += rays;
     sampleTotal += samples;
     droppedSamples += dropped;
@@ -93,6 +98,11 @@ std::optional<PixelBlock> RenderJob::HandOverAndTake(uint64_t& rays, uint64_t& s
     const PixelBlock block = blocks[index];
     blocks.erase(blocks.begin() + index);
     return block;
+}
+
+uint32_t RenderJob::BlocksDone() {
+    LockGuard guard(lock);
+    return blocksDone;
 }
 
 void RenderJob::ThreadFinished() {

@@ -63,6 +63,8 @@ struct RenderJob {
     uint64_t sampleTotal = 0;
     // Samples whose radiance was NaN or infinite, dropped before reaching the film.
     uint64_t droppedSamples = 0;
+    uint32_t blockCount = 0;  // blocks made by BuildBlocks
+    uint32_t blocksDone = 0;  // blocks whose pixels are all in the film
 
     RenderJob();
     ~RenderJob();
@@ -72,10 +74,13 @@ struct RenderJob {
     // Splits a width x height image into blocks of blockSize; clears finished and rayTotal.
     void BuildBlocks(uint32_t width, uint32_t height);
 
-    // Under the lock: adds a thread's counters to the totals (and zeroes them), then removes and
-    // returns a randomly drawn block, or nothing when none is left.
+    // Under the lock: adds a thread's counters to the totals (and zeroes them), counts the block
+    // it has just finished (if any), then removes and returns a randomly drawn block, or nothing
+    // when none is left.
     std::optional<PixelBlock> HandOverAndTake(uint64_t& rays, uint64_t& samples,
-                                              uint64_t& dropped);
+                                              uint64_t& dropped, bool finishedBlock);
+    // Under the lock: blocks done so far.
+    uint32_t BlocksDone();
     // Under the lock: one thread has finished.
     void ThreadFinished();
 

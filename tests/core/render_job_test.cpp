@@ -57,11 +57,14 @@ TEST(RenderJob, FirstDrawsAreFixedAndEveryBlockIsTakenOnce) {
     std::set<std::tuple<uint32_t, uint32_t>> seen;
     uint64_t rays = 7, samples = 3, dropped = 0;
     std::vector<PixelBlock> order;
-    while (auto block = job.HandOverAndTake(rays, samples, dropped)) {
+    bool finished = false;
+    while (auto block = job.HandOverAndTake(rays, samples, dropped, finished)) {
+        finished = true;
         EXPECT_TRUE(seen.insert({block->x, block->y}).second);
         order.push_back(*block);
     }
     EXPECT_EQ(seen.size(), 80u);
+    EXPECT_EQ(job.BlocksDone(), 80u);
     EXPECT_EQ(job.rayTotal, 7u);
     EXPECT_EQ(job.sampleTotal, 3u);
     EXPECT_EQ(rays, 0u);
