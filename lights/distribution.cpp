@@ -48,6 +48,8 @@ PiecewiseConstant1D::PiecewiseConstant1D(const float* values, uint32_t count)
 }
 
 ContinuousSample PiecewiseConstant1D::SampleContinuous(float u) const {
+    // Numbers outside [0, 1) are not expected; below 0 they would name no piece at all.
+    u = std::max(u, 0.0f);
     // First entry with Cdf[k] >= u. At u = 0 (or below) that is entry 0, and the piece it names
     // may have zero width; the first entry above u then names the first piece that can be hit.
     auto k = std::lower_bound(Cdf.begin(), Cdf.end(), u);

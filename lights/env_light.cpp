@@ -49,10 +49,10 @@ void EnvLight::Sample(Vector3& radiance, const PathSample& sample, RandomGenerat
     const ContinuousSample u = Distribution->Conditionals[v.offset].SampleContinuous(sample.lightU);
     const double theta = std::numbers::pi * v.x;
     const double phi = 2.0 * std::numbers::pi * (1.0 - u.x);
-    const double sinThetaD = std::sin(theta);
-    const float sinTheta = static_cast<float>(sinThetaD);
-    const Vector3 d(static_cast<float>(-sinThetaD * std::cos(phi)),
-                    static_cast<float>(-sinThetaD * std::sin(phi)),
+    const double sinThetaWide = std::sin(theta);
+    const float sinTheta = static_cast<float>(sinThetaWide);
+    const Vector3 d(static_cast<float>(-sinThetaWide * std::cos(phi)),
+                    static_cast<float>(-sinThetaWide * std::sin(phi)),
                     static_cast<float>(std::cos(theta)));
     if (Dot(d, normal) <= 0.0f) {
         RejectSample(radiance, pdf);

@@ -52,6 +52,9 @@ TEST(PiecewiseConstant1D, NeverPicksAPieceOfZeroProbability) {
     s = d.SampleContinuous(std::nextafter(1.0f, 0.0f));
     EXPECT_EQ(s.offset, 4u);
     EXPECT_FLOAT_EQ(s.x, 1.0f);
+    // Out-of-range numbers still name a piece.
+    EXPECT_EQ(d.SampleContinuous(-0.5f).offset, 2u);
+    EXPECT_EQ(d.SampleContinuous(1.5f).offset, 4u);
 }
 
 TEST(PiecewiseConstant1D, DegenerateFunctionsAreSampledUniformly) {

@@ -129,7 +129,7 @@ TEST(EnvLight, ConstantWhitePicture) {
     ExpectNear(EmittedBy(light, Vector3(0, 1, 0)), Vector3(2.5f, 2.5f, 2.5f), 1e-6f);
 }
 
-TEST(EnvLight, EmittedReadsTheDesignedCoordinates) {
+TEST(EnvLight, EmittedReadsPolarCoordinatesOfTheDirection) {
     std::vector<Vector3> texels;
     for (int i = 0; i < 8 * 4; ++i) {
         texels.emplace_back(0.1f * i, 1.0f + std::sin(0.7f * i), 3.0f - 0.05f * i);
@@ -459,8 +459,8 @@ TEST(EnvLight, NoNaNOrInfinityFromAnyPicture) {
     }
 }
 
-// Real latitude-longitude pictures: Emitted reads them at the designed coordinates, and the
-// importance sampler's estimate of their total light matches the picture's own average.
+// Real latitude-longitude pictures: Emitted reads them at the direction's polar coordinates, and
+// the importance sampler's estimate of their total light matches the picture's own average.
 class RealEnvironmentTest : public ::testing::Test {
 protected:
     void SetUp() override {
