@@ -178,10 +178,13 @@ bool PlyImport(const char* fileName, int32_t indexOffset, PlyMeshData& result) {
         return ReportAt("Face %d in '%s' has fewer than three vertices", 0, fileName);
     }
 
+    // The arrays exist only when the first component does, so the others are registered only then.
     const int32_t normalCount =
         reader.SetReadCallback("vertex", "nx", StoreVectorComponent, &normals, 0);
-    reader.SetReadCallback("vertex", "ny", StoreVectorComponent, &normals, 1);
-    reader.SetReadCallback("vertex", "nz", StoreVectorComponent, &normals, 2);
+    if (normalCount > 0) {
+        reader.SetReadCallback("vertex", "ny", StoreVectorComponent, &normals, 1);
+        reader.SetReadCallback("vertex", "nz", StoreVectorComponent, &normals, 2);
+    }
     if (normalCount > 0 && normalCount != result.vertexCount) {
         reader.Close();
         return Report("Wrong count of normals in '%s'", fileName);
@@ -195,10 +198,14 @@ bool PlyImport(const char* fileName, int32_t indexOffset, PlyMeshData& result) {
 
     const int32_t colorCount =
         reader.SetReadCallback("vertex", "red", StoreVectorComponent, &colors, 0);
-    reader.SetReadCallback("vertex", "green", StoreVectorComponent, &colors, 1);
-    reader.SetReadCallback("vertex", "blue", StoreVectorComponent, &colors, 2);
+    if (colorCount > 0) {
+        reader.SetReadCallback("vertex", "green", StoreVectorComponent, &colors, 1);
+        reader.SetReadCallback("vertex", "blue", StoreVectorComponent, &colors, 2);
+    }
     const int32_t uvCount = reader.SetReadCallback("vertex", "s", StoreUVComponent, &context, 0);
-    reader.SetReadCallback("vertex", "t", StoreUVComponent, &context, 1);
+    if (uvCount > 0) {
+        reader.SetReadCallback("vertex", "t", StoreUVComponent, &context, 1);
+    }
 
     result.positions.assign(result.vertexCount, Vector3());
     result.indices.resize(result.triangleCount);

@@ -151,6 +151,20 @@ TEST(PlyImport, PartialColoursAndCoordinatesLeaveTheMissingComponentsZero) {
     EXPECT_EQ(run.mesh.uvs[2], (std::array<float, 2>{0.5f, 0.0f}));
 }
 
+TEST(PlyImport, LaterComponentsWithoutTheFirstAreIgnored) {
+    // green without red, ny without nx, t without s: no colours, normals or coordinates.
+    const std::string text =
+        "ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\nproperty float y\n"
+        "property float z\nproperty uchar green\nproperty float ny\nproperty float t\n"
+        "element face 1\nproperty list uchar int vertex_indices\nend_header\n"
+        "0 0 0 9 9 9\n1 0 0 9 9 9\n0 1 0 9 9 9\n3 0 1 2\n";
+    const ImportRun run = ImportText("partial.ply", text);
+    ASSERT_TRUE(run.ok);
+    EXPECT_FALSE(run.mesh.hasColors);
+    EXPECT_FALSE(run.mesh.hasUVs);
+    ExpectVector(run.mesh.normals[0], 0, 0, 1);  // computed
+}
+
 TEST(PlyImport, EveryEncodingGivesTheSameMesh) {
     const std::string header =
         "element vertex 4\nproperty float x\nproperty float y\n"
