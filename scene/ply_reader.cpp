@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <new>
 
 namespace glintor {
 
@@ -194,7 +195,11 @@ bool PlyReader::Open(const std::string& fileName) {
     }
     // One read of the whole file: the parsers then run over memory with no further system calls.
     const std::size_t expected = static_cast<std::size_t>(status.st_size);
-    data_.reset(new char[expected + 1]);
+    data_.reset(new (std::nothrow) char[expected + 1]);
+    if (!data_) {
+        ::close(file);
+        return Fail("the file (" + std::to_string(expected) + " bytes) does not fit in memory");
+    }
     std::size_t got = 0;
     while (got < expected) {
         const ssize_t n = ::read(file, data_.get() + got, expected - got);
@@ -221,7 +226,10 @@ bool PlyReader::Open(const std::string& fileName) {
 bool PlyReader::OpenMemory(const std::string& name, const void* bytes, std::size_t size) {
     Close();
     fileName_ = name;
-    data_.reset(new char[size + 1]);
+    data_.reset(new (std::nothrow) char[size + 1]);
+    if (!data_) {
+        return Fail("the data (" + std::to_string(size) + " bytes) do not fit in memory");
+    }
     if (size > 0) {
         std::memcpy(data_.get(), bytes, size);
     }

@@ -6,6 +6,7 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <limits>
@@ -645,6 +646,28 @@ TEST(PlyReaderBroken, OpenFailuresGoToStandardErrorByDefault) {
     const std::string err = ::testing::internal::GetCapturedStderr();
     EXPECT_TRUE(Contains(err, "PLY: " + folder + "/missing.ply: cannot open the file"));
     EXPECT_TRUE(Contains(err, "PLY: " + folder + ": not a regular file"));
+}
+
+TEST(PlyReaderBroken, AFileTooLargeForMemoryFailsWithAMessage) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer reports huge allocations instead of failing them";
+#else
+    // A sparse file of 1 TiB: no space used on disk, but no memory to hold it.
+    const std::string path = testing::ScratchFolder("ply_reader_huge") + "/huge.ply";
+    testing::WriteFile(path, "ply\n");
+    std::error_code error;
+    std::filesystem::resize_file(path, uint64_t(1) << 40, error);
+    if (error) {
+        GTEST_SKIP() << "no sparse files here";
+    }
+    ErrorLog errors;
+    PlyReader reader(CollectError, &errors);
+    EXPECT_FALSE(reader.Open(path));
+    ASSERT_EQ(errors.messages.size(), 1u);
+    EXPECT_TRUE(
+        Contains(errors.messages[0], "huge.ply: the file (1099511627776 bytes) does not fit"));
+    std::filesystem::remove(path, error);
+#endif
 }
 
 TEST(PlyReaderBroken, StepsOutOfOrderFail) {
