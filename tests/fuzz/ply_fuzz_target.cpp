@@ -102,11 +102,7 @@ void FuzzReader(const uint8_t* data, size_t size) {
 // The import reports through the console and the message box; both are sent to /dev/null while
 // it runs, but sanitizer reports keep the real standard error.
 void FuzzImport(const uint8_t* data, size_t size) {
-    static const struct ScratchFile {
-        std::string path = "/tmp/glintor-ply-fuzz-" + std::to_string(getpid()) + ".ply";
-        ~ScratchFile() { unlink(path.c_str()); }
-    } scratch;
-    const std::string& path = scratch.path;
+    static const std::string path = "/tmp/glintor-ply-fuzz-" + std::to_string(getpid()) + ".ply";
     static const int savedOut = dup(STDOUT_FILENO);
     static const int savedErr = dup(STDERR_FILENO);
     static const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
@@ -117,9 +113,8 @@ void FuzzImport(const uint8_t* data, size_t size) {
     }();
     (void)redirected;
 #endif
-    // A new file each time: truncating one with unwritten data makes ext4 flush it to disk on
-    // close, which slowed every run down to the disk.
-    unlink(path.c_str());
+    // A new file each time, removed after use: truncating one with unwritten data makes ext4
+    // flush it to disk on close, which slowed every run down to the disk.
     std::FILE* file = std::fopen(path.c_str(), "wb");
     Require(file != nullptr, "scratch file writable");
     std::fwrite(data, 1, size, file);
@@ -131,6 +126,7 @@ void FuzzImport(const uint8_t* data, size_t size) {
     glintor::PlyMeshData mesh;
     const int32_t offset = 5;
     const bool imported = glintor::PlyImport(path.c_str(), offset, mesh);
+    unlink(path.c_str());
     std::fflush(stdout);
     dup2(savedOut, STDOUT_FILENO);
     dup2(savedErr, STDERR_FILENO);
