@@ -1,8 +1,6 @@
 // The Threading and Render sections: how the image is sampled and by how many threads.
 #include <strings.h>
 
-#include <string>
-
 #include "scene/scene_sections.h"
 #include "scene/value_readers.h"
 

@@ -1,6 +1,8 @@
 #include "scene/value_readers.h"
 
 #include <cctype>
+#include <cfloat>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <utility>
@@ -21,6 +23,19 @@ SceneMessageSink& MessageSink() {
     return sink;
 }
 
+// atof answers a double, and narrowing one beyond the float range is undefined, so such a value
+// becomes the infinity of its sign explicitly.
+float ParseFloat(const char* text) {
+    const double value = std::atof(text);
+    if (value > FLT_MAX) {
+        return INFINITY;
+    }
+    if (value < -FLT_MAX) {
+        return -INFINITY;
+    }
+    return static_cast<float>(value);
+}
+
 // An absent attribute or a NotANumber one gives 0 and a warning naming the element as the caller
 // asked for it, not the attribute's text.
 float ReadComponent(const XmlNode& element, const char* name, const char* attribute,
@@ -30,7 +45,7 @@ float ReadComponent(const XmlNode& element, const char* name, const char* attrib
         ReportSceneError(name, label);
         return 0.0f;
     }
-    return static_cast<float>(std::atof(text));
+    return ParseFloat(text);
 }
 
 Vector3 ReadTriple(const XmlNode& parent, const char* name, const char* label,
@@ -122,7 +137,7 @@ float ReadReal(const char* text, const char* label, float min, float max, float 
         ReportSceneError(text, label);
         return defaultValue;
     }
-    const float value = static_cast<float>(std::atof(text));
+    const float value = ParseFloat(text);
     if (value < min) {
         ReportSceneError(text, label);
         return min;

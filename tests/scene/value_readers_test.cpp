@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -121,6 +122,13 @@ TEST(ReadRealTest, MalformedAndOutOfRangeValues) {
                      Warning("1e50", "<Camera><FocalPoint>")}));
 }
 
+TEST(ReadRealTest, NumbersBeyondTheFloatRangeAreClamped) {
+    CollectedMessages messages;
+    EXPECT_EQ(ReadReal("1e300", "l", 0.01f, 10.0f, 2.2f), 10.0f);
+    EXPECT_EQ(ReadReal("-1e300", "l", 0.01f, 10.0f, 2.2f), 0.01f);
+    EXPECT_EQ(messages.texts, (Texts{Warning("1e300", "l"), Warning("-1e300", "l")}));
+}
+
 TEST(ReadRealTest, DefaultIsNeverClamped) {
     CollectedMessages messages;
     EXPECT_EQ(ReadReal(nullptr, "<Camera><FocalLength>", 10.0f, 5000.0f, 0.0f), 0.0f);
@@ -168,6 +176,13 @@ TEST(ReadVectorTest, NoRangeCheckAndFirstElementOnly) {
         "<Glintor><Pos x=\"1e6\" y=\"-1e6\" z=\"3\"/><Pos x=\"7\" y=\"7\" z=\"7\"/></Glintor>");
     EXPECT_EQ(ReadVector(root, "Pos", "<Camera><Pos>"), Vector3(1e6f, -1e6f, 3));
     EXPECT_TRUE(messages.texts.empty());
+}
+
+TEST(ReadVectorTest, ComponentsBeyondTheFloatRangeAreInfinite) {
+    const XmlNode root = Parse("<Glintor><Pos x=\"1e300\" y=\"-1e300\" z=\"0\"/></Glintor>");
+    const Vector3 pos = ReadVector(root, "Pos", "<Camera><Pos>");
+    EXPECT_EQ(pos.x, INFINITY);
+    EXPECT_EQ(pos.y, -INFINITY);
 }
 
 TEST(ReadColorTest, ReadsRedGreenBlue) {
