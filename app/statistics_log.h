@@ -1,0 +1,35 @@
+// One row of render statistics appended to a plain-text log beside the saved image, so that
+// successive renders to the same image name build up a table for comparing settings and speed.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <string>
+
+namespace glintor {
+
+struct RenderStatistics {
+    double seconds = 0.0;              // the render clock's total
+    double samplesPerPixel = 0.0;
+    double kiloSamplesPerSecond = 0.0;
+    double kiloRaysPerSecond = 0.0;
+    uint32_t samples = 0;
+    uint32_t shadowRays = 0;
+    uint32_t maxDepth = 0;
+    uint32_t lights = 0;
+    uint32_t objects = 0;
+    uint32_t triangles = 0;
+    uint32_t width = 0;
+    uint32_t height = 0;
+    uint32_t threads = 0;
+};
+
+// The row as written to the log: fixed columns, trimmed at both ends.
+std::string FormatStatisticsRow(const RenderStatistics& stats, const std::tm& date);
+
+// Appends the row to "<imageName>.txt", writing the title and column header first when the file
+// is new. A log that cannot be opened is skipped; the answer says whether the row was written.
+bool AppendStatistics(const std::string& imageName, const RenderStatistics& stats,
+                      const std::tm& date);
+
+}  // namespace glintor

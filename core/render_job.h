@@ -1,0 +1,90 @@
+// The process-wide record shared by the entry point, the render threads and the preview: the
+// scene and film, the blocks still to render and the counters the preview and the log report.
+// One mutex guards the block list, its draw state, the totals and the active-thread count; it is
+// held only while a thread hands over one block and takes the next.
+#pragma once
+
+#include <pthread.h>
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace glintor {
+
+class Film;
+struct Scene;
+
+struct PixelBlock {
+    uint32_t x = 0;  // corner with the smallest coordinates
+    uint32_t y = 0;
+    uint32_t width = 0;
+    uint32_t height = 0;
+
+    bool operator==(const PixelBlock&) const = default;
+};
+
+// Elapsed time in seconds from the millisecond tick counter.
+struct RenderClock {
+    double total = 0.0;
+    double delta = 0.0;
+    double now = 0.0;
+    double last = 0.0;
+
+    void Start();
+    void Tick();
+};
+
+// Marsaglia's multiply-with-carry pair that picks the next block, so that threads spread over the
+// image and the preview fills in evenly; the same initial state gives the same order every run.
+struct BlockDraw {
+    uint32_t drawZ = 0x1f123bb5u;
+    uint32_t drawW = 0x159a55e5u;
+    static constexpr uint32_t multiplierZ = 36969;
+    static constexpr uint32_t multiplierW = 18000;
+
+    // Index in [0, count) for count > 0.
+    uint32_t NextIndex(uint32_t count);
+};
+
+struct RenderJob {
+    Scene* scene = nullptr;
+    Film* film = nullptr;
+    RenderClock clock;
+    pthread_mutex_t lock;
+    BlockDraw draw;
+    int32_t activeThreads = 0;
+    int32_t blockSize = 64;
+    bool finished = false;
+    // Blocks not yet taken, front first: building inserts at the front, so this holds them in the
+    // reverse of the order they were made.
+    std::vector<PixelBlock> blocks;
+    uint64_t rayTotal = 0;
+    uint64_t sampleTotal = 0;
+    // Samples whose radiance was NaN or infinite, dropped before reaching the film.
+    uint64_t droppedSamples = 0;
+    uint32_t blockCount = 0;  // blocks made by BuildBlocks
+    uint32_t blocksDone = 0;  // blocks whose pixels are all in the film
+
+    RenderJob();
+    ~RenderJob();
+    RenderJob(const RenderJob&) = delete;
+    RenderJob& operator=(const RenderJob&) = delete;
+
+    // Splits a width x height image into blocks of blockSize; clears finished and rayTotal.
+    void BuildBlocks(uint32_t width, uint32_t height);
+
+    // Under the lock: adds a thread's counters to the totals (and zeroes them), counts the block
+    // it has just finished (if any), then removes and returns a randomly drawn block, or nothing
+    // when none is left.
+    std::optional<PixelBlock> HandOverAndTake(uint64_t& rays, uint64_t& samples,
+                                              uint64_t& dropped, bool finishedBlock);
+    // Under the lock: blocks done so far.
+    uint32_t BlocksDone();
+    // Under the lock: one thread has finished.
+    void ThreadFinished();
+
+    static RenderJob& Instance();
+};
+
+}  // namespace glintor

@@ -1,0 +1,193 @@
+#include "lights/area_light.h"
+
+#include <cmath>
+
+namespace glintor {
+
+namespace {
+
+constexpr float InvTwoPi = 0.15915494f;
+constexpr float HalfPi = 1.5707964f;
+
+// Affine transform acting on column vectors, kept as its top three rows.
+struct Transform {
+    float m[3][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}};
+
+    // this = this · b, where b's bottom row is (0, 0, 0, 1).
+    void Multiply(const Transform& b) {
+        Transform r;
+        for (int i = 0; i < 3; ++i) {
+            for (int j = 0; j < 4; ++j) {
+                float sum = m[i][0] * b.m[0][j] + m[i][1] * b.m[1][j] + m[i][2] * b.m[2][j];
+                if (j == 3) {
+                    sum += m[i][3];
+                }
+                r.m[i][j] = sum;
+            }
+        }
+        *this = r;
+    }
+
+    Vector3 Apply(const Vector3& p) const {
+        return {m[0][0] * p.x + m[0][1] * p.y + m[0][2] * p.z + m[0][3],
+                m[1][0] * p.x + m[1][1] * p.y + m[1][2] * p.z + m[1][3],
+                m[2][0] * p.x + m[2][1] * p.y + m[2][2] * p.z + m[2][3]};
+    }
+};
+
+Transform Translation(const Vector3& t) {
+    Transform r;
+    r.m[0][3] = t.x;
+    r.m[1][3] = t.y;
+    r.m[2][3] = t.z;
+    return r;
+}
+
+Transform Scaling(float x, float y, float z) {
+    Transform r;
+    r.m[0][0] = x;
+    r.m[1][1] = y;
+    r.m[2][2] = z;
+    return r;
+}
+
+// Rotation by angle about one axis (0 = x, 1 = y, 2 = z), right-handed.
+Transform Rotation(int axis, float angle) {
+    const float c = static_cast<float>(std::cos(static_cast<double>(angle)));
+    const float s = static_cast<float>(std::sin(static_cast<double>(angle)));
+    const int a = (axis + 1) % 3;
+    const int b = (axis + 2) % 3;
+    Transform r;
+    r.m[a][a] = c;
+    r.m[a][b] = -s;
+    r.m[b][a] = s;
+    r.m[b][b] = c;
+    return r;
+}
+
+// Möller–Trumbore, two-sided. The comparisons are written so that NaN (from a det so small that
+// its inverse overflows) counts as a miss instead of becoming a hit distance.
+bool IntersectTriangle(const Ray& ray, const Vector3& a, const Vector3& b, const Vector3& c,
+                       Intersection& hit) {
+    const Vector3 e1 = b - a;
+    const Vector3 e2 = c - a;
+    const Vector3 p = Cross(ray.direction, e2);
+    const float det = Dot(e1, p);
+    if (det == 0.0f) {
+        return false;
+    }
+    const float inv = 1.0f / det;
+    const Vector3 toOrigin = ray.origin - a;
+    const float u = Dot(toOrigin, p) * inv;
+    if (!(u >= 0.0f)) {
+        return false;
+    }
+    const Vector3 q = Cross(toOrigin, e1);
+    const float v = Dot(ray.direction, q) * inv;
+    if (!(v >= 0.0f && 1.0f - u - v >= 0.0f)) {
+        return false;
+    }
+    const float t = Dot(e2, q) * inv;
+    if (!(t >= ray.tMin && t <= ray.tMax && t <= hit.distance)) {
+        return false;
+    }
+    hit.distance = t;
+    hit.bary0 = 1.0f - u - v;
+    hit.bary1 = u;
+    hit.bary2 = v;
+    return true;
+}
+
+}  // namespace
+
+void AreaLight::Prepare() {
+    Corners[0] = {-0.5f, -0.5f, 0.0f};
+    Corners[1] = {-0.5f, 0.5f, 0.0f};
+    Corners[2] = {0.5f, 0.5f, 0.0f};
+    Corners[3] = {0.5f, -0.5f, 0.0f};
+
+    // M = T · Rz · Ry · Rx · S: a corner is scaled first and moved to Pos last.
+    Transform m;
+    m.Multiply(Translation(Pos));
+    m.Multiply(Rotation(2, Rotate[2]));
+    m.Multiply(Rotation(1, Rotate[1]));
+    m.Multiply(Rotation(0, Rotate[0]));
+    m.Multiply(Scaling(Width, Height, 1.0f));
+    for (Vector3& corner : Corners) {
+        corner = m.Apply(corner);
+    }
+
+    Edge1 = Corners[0] - Corners[1];
+    Edge2 = Corners[0] - Corners[3];
+    Normal = Cross(Edge1, Edge2);
+    if (Normal.LengthSquared() == 0.0f) {
+        Normal = {0.0f, -1.0f, 0.0f};
+    } else {
+        Normal.Normalize();
+    }
+    Extent = Width * Height;
+    Triangles[0][0] = 0;
+    Triangles[0][1] = 1;
+    Triangles[0][2] = 2;
+    Triangles[1][0] = 0;
+    Triangles[1][1] = 2;
+    Triangles[1][2] = 3;
+}
+
+void AreaLight::Sample(Vector3& radiance, const PathSample& sample, RandomGenerator&,
+                       Ray& shadowRay, const Vector3& point, const Vector3& normal,
+                       float& pdf) const {
+    const Vector3 p = Corners[0] - Edge1 * sample.lightU - Edge2 * sample.lightV;
+    const Vector3 d = p - point;
+    const float dist2 = d.LengthSquared();
+    // A lit point on the rectangle itself has no direction towards the sampled point.
+    if (!(dist2 > 0.0f) || !std::isfinite(dist2)) {
+        RejectSample(radiance, pdf);
+        return;
+    }
+    const float dist = std::sqrt(dist2);
+    const Vector3 w = d * (1.0f / dist);
+    const float cosLight = Dot(Normal, -w);
+    if (cosLight < 0.0f || Dot(w, normal) < 0.0f) {
+        RejectSample(radiance, pdf);
+        return;
+    }
+    pdf = InvTwoPi / (Extent * cosLight) * dist2;
+    if (pdf < 0.0f) {
+        RejectSample(radiance, pdf);
+        return;
+    }
+    radiance = Color * Power;
+    // A direction in the light's plane, or a rectangle of zero area, gives an infinite pdf and so
+    // no contribution; answering pdf 0 says the same without letting infinity out.
+    if (!IsFiniteSample(radiance, pdf)) {
+        RejectSample(radiance, pdf);
+        return;
+    }
+    shadowRay.origin = point;
+    shadowRay.direction = w;
+    shadowRay.tMin = RayEpsilon;
+    shadowRay.tMax = dist - 0.001f;
+}
+
+void AreaLight::Emitted(Vector3& radiance, const Vector3& direction, const Vector3* normal) const {
+    const float k = normal != nullptr ? Dot(direction, *normal) : 0.0f;
+    radiance = k > 0.0f ? Color * Power * k * HalfPi : ZeroVector();
+}
+
+bool AreaLight::Intersect(const Ray& ray, Intersection& hit) const {
+    bool found = false;
+    for (const auto& triangle : Triangles) {
+        if (IntersectTriangle(ray, Corners[triangle[0]], Corners[triangle[1]], Corners[triangle[2]],
+                              hit)) {
+            found = true;
+            break;
+        }
+    }
+    if (found) {
+        hit.normal = Normal;
+    }
+    return found;
+}
+
+}  // namespace glintor
