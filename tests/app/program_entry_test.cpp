@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "geometry/object_base.h"
-#include "lights/light_base.h"
+#include "lights/point_light.h"
 #include "scene/material.h"
 #include "tests/scene/collected_messages.h"
 #include "tests/support/test_paths.h"
@@ -58,12 +58,10 @@ public:
     BoundingBox Bounds() const override { return {}; }
 };
 
-class StubLight : public LightBase {};
-
 TEST(UnusableSceneMessageTest, ObjectsAreCheckedBeforeMaterials) {
     Scene scene;
     EXPECT_STREQ(UnusableSceneMessage(scene), "Please add objects to your scene");
-    scene.lights.push_back(std::make_unique<StubLight>());
+    scene.lights.push_back(std::make_unique<PointLight>());
     EXPECT_STREQ(UnusableSceneMessage(scene), "Please add objects to your scene");
     scene.materials.push_back(std::make_unique<Material>());
     EXPECT_STREQ(UnusableSceneMessage(scene), "Please add objects to your scene");
