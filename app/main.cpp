@@ -1,10 +1,5 @@
-#include <cstdio>
+#include "app/program_entry.h"
 
 int main(int argc, char** argv) {
-    (void)argv;
-    if (argc < 2) {
-        std::printf("Usage: glintor SceneFile.xml\n");
-        return 0;
-    }
-    return 0;
+    return glintor::RunProgram(argc, argv);
 }

@@ -1,0 +1,39 @@
+// The console entry of the program: takes the scene file from the command line, enters the scene's
+// folder so that every relative path inside the scene resolves there, loads the scene and refuses
+// scenes that cannot be rendered.
+#pragma once
+
+#include <string>
+
+#include "scene/scene.h"
+
+namespace glintor {
+
+// The program calls itself version 0.4.409 in the window title and in the statistics log.
+inline constexpr unsigned VersionMinor = 4;
+inline constexpr const char* BuildString = "409";
+
+struct ScenePath {
+    // Whether the argument names a folder to enter before loading.
+    bool hasFolder = false;
+    std::string folder;
+    std::string fileName;
+};
+
+// Splits the command-line argument at its last '/' or '\', whichever comes later. A '\' in the
+// folder is taken as '/'. A '/' at the very start leaves the root as the folder; a '\' there
+// leaves an empty folder, which cannot be entered.
+ScenePath SplitScenePath(const std::string& argument);
+
+// "Glintor v0.4.409 by Quarnel - <fileName>".
+std::string WindowTitle(const std::string& fileName);
+
+// The message that refuses a loaded scene, or null when it can be rendered. Objects are checked
+// before materials, so a scene with neither only asks for objects.
+const char* UnusableSceneMessage(const Scene& scene);
+
+// Runs the program for its command line; answers the process exit status. The current directory
+// is left in the scene's folder.
+int RunProgram(int argc, const char* const* argv);
+
+}  // namespace glintor

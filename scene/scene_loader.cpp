@@ -1,0 +1,61 @@
+#include "scene/scene_loader.h"
+
+#include "scene/scene_sections.h"
+#include "scene/value_readers.h"
+
+namespace glintor {
+
+namespace {
+
+bool Fail(const char* message) {
+    ReportSceneError(nullptr, message);
+    return false;
+}
+
+}  // namespace
+
+bool LoadScene(const char* path, Scene& scene) {
+    // The document lives only in this call; every handle is released on return, on every path.
+    const XmlNode root = OpenSceneDocument(path);
+    return ReadSceneDocument(root, scene);
+}
+
+bool ReadSceneDocument(const XmlNode& root, Scene& scene) {
+    if (!root) {
+        return Fail("Invalid XML File");
+    }
+    const XmlNode sceneNode = root.GetChild("Scene");
+    if (!sceneNode) {
+        return Fail("<Scene> node missing");
+    }
+    // Threading and Render are optional: without them the settings keep their start values.
+    if (const XmlNode threading = sceneNode.GetChild("Threading")) {
+        ReadThreadingSection(threading, scene.settings);
+    }
+    if (const XmlNode render = sceneNode.GetChild("Render")) {
+        ReadRenderSection(render, scene.settings);
+    }
+    const XmlNode camera = sceneNode.GetChild("Camera");
+    if (!camera) {
+        return Fail("<Camera> node missing");
+    }
+    ReadCameraSection(camera, scene);
+    const XmlNode film = sceneNode.GetChild("Film");
+    if (!film) {
+        return Fail("Film node missing");
+    }
+    ReadFilmSection(film, scene);
+
+    // Materials and Objects are children of the root, not of Scene.
+    const XmlNode materials = root.GetChild("Materials");
+    if (!materials) {
+        return Fail("<Materials> node missing");
+    }
+    const XmlNode objects = root.GetChild("Objects");
+    if (!objects) {
+        return Fail("<Objects> node missing");
+    }
+    return true;
+}
+
+}  // namespace glintor
