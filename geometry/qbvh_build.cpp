@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "core/platform.h"
+#include "core/simd4.h"
 #include "geometry/qbvh.h"
 
 namespace glintor {
@@ -16,20 +17,35 @@ constexpr int BinCount = 8;
 // Coincident centroids up to this many triangles still fit one leaf of 16 records.
 constexpr uint32_t MaxLeafTriangles = 64;
 
-// A triangle as the split sees it. The records themselves are partitioned (not just their ids),
-// so every pass over a range reads memory in order; the resulting id order is the same.
-struct PrimRecord {
-    BoundingBox box;  // padded
-    int32_t id;
+// A triangle's padded box as the split sees it, as lanes (x, y, z, unused) so that merging it
+// takes one Min and one Max. The records themselves are partitioned together with their ids, so
+// every pass over a range reads memory in order; the resulting id order is the same.
+struct alignas(16) PrimRecord {
+    float lo[4];
+    float hi[4];
 };
 
 // The same expression as at preparation, so it yields the identical value every time.
-float Centroid(const PrimRecord& r, int axis) {
-    return 0.5f * (r.box.min[axis] + r.box.max[axis]);
-}
-Vector3 Centroid(const BoundingBox& box) {
-    return (box.min + box.max) * 0.5f;
-}
+float Centroid(const PrimRecord& r, int axis) { return 0.5f * (r.lo[axis] + r.hi[axis]); }
+Vector3 Centroid(const BoundingBox& box) { return (box.min + box.max) * 0.5f; }
+
+// A box kept in lanes. Merge picks exactly what BoundingBox::Merge picks, ties included.
+struct LaneBox {
+    Float4 lo = Float4::Broadcast(RayInfinity);
+    Float4 hi = Float4::Broadcast(-RayInfinity);
+
+    void Merge(const Float4& otherLo, const Float4& otherHi) {
+        lo = Min(otherLo, lo);
+        hi = Max(otherHi, hi);
+    }
+    void Merge(const LaneBox& other) { Merge(other.lo, other.hi); }
+    BoundingBox ToBox() const {
+        alignas(16) float l[4], h[4];
+        lo.Store(l);
+        hi.Store(h);
+        return {{l[0], l[1], l[2]}, {h[0], h[1], h[2]}};
+    }
+};
 
 bool IsFinite(const Vector3& v) {
     return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
@@ -119,7 +135,9 @@ struct QBVH::BuildState {
     };
 
     QBVH& bvh;
-    PrimRecord* records;  // primitive order, followed by three padding entries
+    // The primitive order: boxes and triangle ids, each followed by three padding entries.
+    PrimRecord* records;
+    int32_t* ids;
 
     // Returns the new node's index, or -1 when the node array could not grow.
     int32_t CreateNode(int32_t parent, int slot, const BoundingBox& box, int depth) {
@@ -165,44 +183,45 @@ struct QBVH::BuildState {
     // returns the first position of the right half.
     uint32_t PartitionByArea(const SplitTask& task, int axis, float k, SplitTask& left,
                              SplitTask& right) {
-        struct Bin {
-            uint32_t count = 0;
-            BoundingBox box;
-        };
-        Bin bins[BinCount];
+        uint32_t binCounts[BinCount] = {};
+        LaneBox binBoxes[BinCount];
         const float centroidMin = task.centroidBox.min[axis];
         const float centroidMax = task.centroidBox.max[axis];
         for (uint32_t q = task.start; q < task.end; ++q) {
-            Bin& bin = bins[BinIndex((Centroid(records[q], axis) - centroidMin) * k)];
-            ++bin.count;
-            bin.box.Merge(records[q].box);
+            const PrimRecord& record = records[q];
+            const int bin = BinIndex((Centroid(record, axis) - centroidMin) * k);
+            ++binCounts[bin];
+            binBoxes[bin].Merge(Float4::Load(record.lo), Float4::Load(record.hi));
         }
 
-        Bin leftSums[BinCount];
-        Bin rightSums[BinCount];
-        Bin running;
+        uint32_t leftCounts[BinCount], rightCounts[BinCount];
+        BoundingBox leftBoxes[BinCount], rightBoxes[BinCount];
+        uint32_t count = 0;
+        LaneBox running;
         for (int i = 0; i < BinCount; ++i) {
-            running.count += bins[i].count;
-            running.box.Merge(bins[i].box);
-            leftSums[i] = running;
+            count += binCounts[i];
+            running.Merge(binBoxes[i]);
+            leftCounts[i] = count;
+            leftBoxes[i] = running.ToBox();
         }
-        running = Bin();
+        count = 0;
+        running = LaneBox();
         for (int i = BinCount - 1; i >= 0; --i) {
-            running.count += bins[i].count;
-            running.box.Merge(bins[i].box);
-            rightSums[i] = running;
+            count += binCounts[i];
+            running.Merge(binBoxes[i]);
+            rightCounts[i] = count;
+            rightBoxes[i] = running.ToBox();
         }
 
         int best = -1;
         float bestCost = 1e20f;
         for (int i = 0; i < BinCount - 1; ++i) {
             // An empty side has no meaningful area; such a candidate is never taken.
-            if (leftSums[i].count == 0 || rightSums[i + 1].count == 0) {
+            if (leftCounts[i] == 0 || rightCounts[i + 1] == 0) {
                 continue;
             }
-            const float cost =
-                static_cast<float>(rightSums[i + 1].count) * Area(rightSums[i + 1].box) +
-                static_cast<float>(leftSums[i].count) * Area(leftSums[i].box);
+            const float cost = static_cast<float>(rightCounts[i + 1]) * Area(rightBoxes[i + 1]) +
+                               static_cast<float>(leftCounts[i]) * Area(leftBoxes[i]);
             if (cost < bestCost) {
                 best = i;
                 bestCost = cost;
@@ -211,29 +230,45 @@ struct QBVH::BuildState {
         const float split =
             centroidMin + (centroidMax - centroidMin) * static_cast<float>(best + 1) * 0.125f;
 
+        LaneBox sides[2], sideCentroids[2];
+        const Float4 half = Float4::Broadcast(0.5f);
         uint32_t j = task.start;
         for (uint32_t q = task.start; q < task.end; ++q) {
-            const PrimRecord record = records[q];
-            const bool toLeft = Centroid(record, axis) <= split;
+            const Float4 lo = Float4::Load(records[q].lo);
+            const Float4 hi = Float4::Load(records[q].hi);
+            const Float4 centroid = (lo + hi) * half;
+            const bool toLeft = Centroid(records[q], axis) <= split;
             if (toLeft) {
                 std::swap(records[q], records[j]);
+                std::swap(ids[q], ids[j]);
                 ++j;
             }
-            SplitTask& side = toLeft ? left : right;
-            side.box.Merge(record.box);
-            side.centroidBox.Merge(Centroid(record.box));
+            sides[toLeft].Merge(lo, hi);
+            sideCentroids[toLeft].Merge(centroid, centroid);
         }
+        left.box = sides[1].ToBox();
+        left.centroidBox = sideCentroids[1].ToBox();
+        right.box = sides[0].ToBox();
+        right.centroidBox = sideCentroids[0].ToBox();
         return j;
     }
 
     // Splits the range in the middle of its current order.
     uint32_t Halve(const SplitTask& task, SplitTask& left, SplitTask& right) {
         const uint32_t j = task.start + (task.end - task.start) / 2;
+        LaneBox sides[2], sideCentroids[2];
+        const Float4 half = Float4::Broadcast(0.5f);
         for (uint32_t q = task.start; q < task.end; ++q) {
-            SplitTask& side = q < j ? left : right;
-            side.box.Merge(records[q].box);
-            side.centroidBox.Merge(Centroid(records[q].box));
+            const Float4 lo = Float4::Load(records[q].lo);
+            const Float4 hi = Float4::Load(records[q].hi);
+            const Float4 centroid = (lo + hi) * half;
+            sides[q < j].Merge(lo, hi);
+            sideCentroids[q < j].Merge(centroid, centroid);
         }
+        left.box = sides[1].ToBox();
+        left.centroidBox = sideCentroids[1].ToBox();
+        right.box = sides[0].ToBox();
+        right.centroidBox = sideCentroids[0].ToBox();
         return j;
     }
 
@@ -288,7 +323,6 @@ struct QBVH::BuildState {
             if (j == task.start || j == task.end) {
                 // Rounding of the split position can put the whole range on one side, which
                 // would split the same range forever; halving always makes progress.
-                left.box = left.centroidBox = right.box = right.centroidBox = BoundingBox();
                 j = Halve(task, left, right);
             }
             left.end = right.start = j;
@@ -330,7 +364,7 @@ struct QBVH::BuildState {
                 for (uint32_t r = 0; r < recordCount; ++r) {
                     QuadTriangle& quad = bvh.quads[bvh.quadCount + r];
                     for (int lane = 0; lane < 4; ++lane) {
-                        FillLane(quad, lane, records[start + 4 * r + lane].id);
+                        FillLane(quad, lane, ids[start + 4 * r + lane]);
                     }
                 }
                 child = MakeLeafReference(recordCount, bvh.quadCount);
@@ -387,7 +421,8 @@ bool QBVH::Build(const Vector3* positions_, const int32_t* triangles_, uint32_t 
     nodeCapacity = InitialNodeCapacity(triangleCount);
     nodes = AllocateArray<QbvhNode>(nodeCapacity);
     AlignedArray<PrimRecord> records(AllocateArray<PrimRecord>(triangleCount + 3));
-    if (nodes == nullptr || records == nullptr) {
+    AlignedArray<int32_t> ids(AllocateArray<int32_t>(triangleCount + 3));
+    if (nodes == nullptr || records == nullptr || ids == nullptr) {
         std::fprintf(stderr, "QBVH - out of memory building over %u triangles\n", triangleCount);
         Release();
         return false;
@@ -424,20 +459,23 @@ bool QBVH::Build(const Vector3* positions_, const int32_t* triangles_, uint32_t 
             !IsFinite(box.max) || !IsFinite(centroid)) {
             continue;
         }
-        records[used++] = {box, static_cast<int32_t>(i)};
+        records[used] = {{box.min.x, box.min.y, box.min.z, 0.0f},
+                         {box.max.x, box.max.y, box.max.z, 0.0f}};
+        ids[used++] = static_cast<int32_t>(i);
         sceneBox.Merge(box);
         centroidBox.Merge(centroid);
     }
     // The last group of four always reads valid triangles: three copies of the last one (the
     // last usable one when the last triangle was left out).
-    const int32_t padId = used > 0 ? records[used - 1].id : 0;
+    const int32_t padId = used > 0 ? ids[used - 1] : 0;
     for (uint32_t i = used; i < used + 3; ++i) {
-        records[i] = {BoundingBox(), padId};
+        records[i] = {};
+        ids[i] = padId;
     }
 
     std::printf("QBVH - Primitives: %u, Initial Nodes %u\n", triangleCount, nodeCapacity);
     quadCount = 0;
-    BuildState state{*this, records.get()};
+    BuildState state{*this, records.get(), ids.get()};
     if (!state.Split({0, used, sceneBox, centroidBox, -1, 0, 0, false}) || !state.PackLeaves()) {
         std::fprintf(stderr, "QBVH - out of memory building over %u triangles\n", triangleCount);
         Release();
