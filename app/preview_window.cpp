@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
 
 #include "app/preview_layout.h"
 #include "core/film.h"
@@ -22,6 +23,7 @@ struct PreviewState {
     std::string toneLine;
     std::string statusLine = std::string(StatusLineLength, ' ');
     int tickCounter = 0;
+    PreviewObserver observer;
 };
 
 PreviewState& State() {
@@ -36,7 +38,9 @@ PreviewState& State() {
     _exit(status);
 }
 
-void RefreshToneLine() { State().toneLine = State().session->tone.ToneLine(); }
+void RefreshToneLine() {
+    State().toneLine = State().session->tone.ToneLine();
+}
 
 void DrawText(int x, int y, const std::string& text) {
     glRasterPos2i(x, y);
@@ -80,6 +84,9 @@ void DrawFrame() {
     DrawText(4, h - 12, s.toneLine);
     DrawText(4, 5, s.statusLine);
     glutSwapBuffers();
+    if (s.observer.onFrame) {
+        s.observer.onFrame();
+    }
 }
 
 void SaveAndReport() {
@@ -155,11 +162,20 @@ void Motion(int x, int y) {
     }
 }
 
+// activeThreads is written under the job's lock; reading it under the same lock makes the totals
+// that the final statistics are computed from complete once it reads 0.
+int32_t ActiveThreads(RenderJob& job) {
+    pthread_mutex_lock(&job.lock);
+    const int32_t active = job.activeThreads;
+    pthread_mutex_unlock(&job.lock);
+    return active;
+}
+
 void Timer(int) {
     PreviewState& s = State();
     RenderSession& session = *s.session;
     RenderJob& job = *session.job;
-    if (job.activeThreads > 0) {
+    if (ActiveThreads(job) > 0) {
         job.clock.Tick();
         s.tickCounter += TimerMilliseconds;
         if (s.tickCounter > 500) {
@@ -170,17 +186,21 @@ void Timer(int) {
         const StatusFigures figures = session.Figures();
         WriteStatusFields(s.statusLine, figures);
         if (!session.SaveImage()) {
-            std::fprintf(stderr, "Could not save the image to '%s'\n",
-                         session.ImageName().c_str());
+            std::fprintf(stderr, "Could not save the image to '%s'\n", session.ImageName().c_str());
         }
         session.AppendStatistics(figures);
         job.finished = true;
     }
     glutPostRedisplay();
     glutTimerFunc(TimerMilliseconds, Timer, 0);
+    if (s.observer.onTimer) {
+        s.observer.onTimer();
+    }
 }
 
-void Close() { EndProcess(0); }
+void Close() {
+    EndProcess(0);
+}
 
 }  // namespace
 
@@ -214,6 +234,17 @@ void OpenPreviewWindow(RenderSession& session, int& argc, char** argv) {
     glutTimerFunc(0, Timer, 0);
 }
 
-void RunPreviewLoop() { glutMainLoop(); }
+void RunPreviewLoop() {
+    glutMainLoop();
+}
+
+void SetPreviewObserver(PreviewObserver observer) {
+    State().observer = std::move(observer);
+}
+
+void LeavePreviewLoop() {
+    glutCloseFunc(nullptr);
+    glutLeaveMainLoop();
+}
 
 }  // namespace glintor

@@ -3,6 +3,8 @@
 // saves the picture and logs the statistics, exactly once. Runs on the main thread only.
 #pragma once
 
+#include <functional>
+
 #include "app/render_session.h"
 
 namespace glintor {
@@ -12,5 +14,16 @@ void OpenPreviewWindow(RenderSession& session, int& argc, char** argv);
 
 // Enters the window library's main loop; returns only if the loop ever does.
 void RunPreviewLoop();
+
+// Test hooks, called on the main thread: onTimer at the end of every timer call (after its redraw
+// request and its re-arming), onFrame after every buffer swap. Empty functions are not called.
+struct PreviewObserver {
+    std::function<void()> onTimer;
+    std::function<void()> onFrame;
+};
+void SetPreviewObserver(PreviewObserver observer);
+// Makes RunPreviewLoop return after the current callback; the window is then destroyed without
+// ending the process, as closing it otherwise would.
+void LeavePreviewLoop();
 
 }  // namespace glintor
