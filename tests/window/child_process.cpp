@@ -2,17 +2,16 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <thread>
-
-extern char** environ;
 
 namespace glintor::testing {
 
@@ -36,36 +35,63 @@ ChildProcess::~ChildProcess() {
 bool ChildProcess::Start(const std::vector<std::string>& arguments, const std::string& folder,
                          const std::string& outputFile, const std::string& errorFile,
                          const std::vector<int>& keepOpen) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    const std::string output = outputFile.empty() ? "/dev/null" : outputFile;
-    const std::string error = errorFile.empty() ? "/dev/null" : errorFile;
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, error.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (!folder.empty()) {
-        posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
-    }
-    // Descriptors to hand over are opened with close-on-exec by the caller's pipe; a dup2 onto
-    // itself clears that flag in the child only.
-    for (int fd : keepOpen) {
-        posix_spawn_file_actions_adddup2(&actions, fd, fd);
-    }
+    // Everything the child needs is prepared before the fork: between fork and exec only
+    // async-signal-safe calls are made.
+    const int input = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    const int output = open(outputFile.empty() ? "/dev/null" : outputFile.c_str(),
+                            O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int error = open(errorFile.empty() ? "/dev/null" : errorFile.c_str(),
+                           O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     std::vector<char*> argv;
     for (const std::string& a : arguments) {
         argv.push_back(const_cast<char*>(a.c_str()));
     }
     argv.push_back(nullptr);
-    const int rc = posix_spawnp(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) {
-        pid_ = -1;
-        return false;
+    // Tells the parent whether exec failed: it is closed by a successful exec.
+    int report[2] = {-1, -1};
+    const bool ready = input >= 0 && output >= 0 && error >= 0 && pipe2(report, O_CLOEXEC) == 0;
+    const pid_t parent = getpid();
+    const pid_t pid = ready ? fork() : -1;
+    if (pid == 0) {
+        // A test that dies, even by a signal, ends the programs it started (SIGTERM lets an X
+        // server remove its lock file), so no
+        // X server or renderer is left running.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() != parent) {
+            _exit(127);
+        }
+        dup2(input, STDIN_FILENO);
+        dup2(output, STDOUT_FILENO);
+        dup2(error, STDERR_FILENO);
+        for (int fd : keepOpen) {
+            fcntl(fd, F_SETFD, 0);
+        }
+        if (folder.empty() || chdir(folder.c_str()) == 0) {
+            execvp(argv[0], argv.data());
+        }
+        const int failure = errno;
+        [[maybe_unused]] const ssize_t written = write(report[1], &failure, sizeof failure);
+        _exit(127);
     }
+    for (int fd : {input, output, error, report[1]}) {
+        if (fd >= 0) {
+            close(fd);
+        }
+    }
+    bool started = pid > 0;
+    if (started) {
+        int failure = 0;
+        started = read(report[0], &failure, sizeof failure) == 0;
+        if (!started) {
+            waitpid(pid, nullptr, 0);
+        }
+    }
+    if (report[0] >= 0) {
+        close(report[0]);
+    }
+    pid_ = started ? pid : -1;
     status_.reset();
-    return true;
+    return started;
 }
 
 std::optional<int> ChildProcess::Wait(double seconds) {

@@ -10,8 +10,8 @@
 
 namespace glintor::testing {
 
-// A child process started with posix_spawn; it is killed and reaped on destruction if it is still
-// running, so a failing test never leaves one behind.
+// A child process; it is killed and reaped on destruction if it is still running, and the system
+// kills it when the test process dies, so a failing test never leaves one behind.
 class ChildProcess {
 public:
     ChildProcess() = default;

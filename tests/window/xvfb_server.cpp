@@ -1,11 +1,14 @@
 #include "tests/window/xvfb_server.h"
 
+#include <X11/Xlib.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 
 namespace glintor::testing {
 
@@ -35,6 +38,19 @@ std::string ReadDisplayNumber(int fd) {
     return text.find('\n') == std::string::npos ? std::string() : text.substr(0, text.find('\n'));
 }
 
+// The server announces its number once it listens; a client is still let in only when the
+// connection really succeeds, which is what every program the test runs relies on.
+bool AcceptsClients(const std::string& display) {
+    for (int waited = 0; waited < StartTimeoutMilliseconds; waited += 100) {
+        if (Display* connection = XOpenDisplay(display.c_str())) {
+            XCloseDisplay(connection);
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return false;
+}
+
 }  // namespace
 
 XvfbServer::~XvfbServer() {
@@ -49,9 +65,11 @@ bool XvfbServer::Start(int screenWidth, int screenHeight, const std::string& log
     }
     const std::string screen =
         std::to_string(screenWidth) + "x" + std::to_string(screenHeight) + "x24";
-    const bool started = server_.Start(
-        {"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen, "-nolisten", "tcp"},
-        "", "", logFile, {fds[1]});
+    // Without -noreset the server restarts whenever its last client leaves, and refuses
+    // connections meanwhile: every xdotool call would race the program's own connection.
+    const bool started = server_.Start({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen",
+                                        "0", screen, "-nolisten", "tcp", "-noreset"},
+                                       "", "", logFile, {fds[1]});
     close(fds[1]);
     if (!started) {
         close(fds[0]);
@@ -67,6 +85,11 @@ bool XvfbServer::Start(int screenWidth, int screenHeight, const std::string& log
         return false;
     }
     display_ = ":" + number;
+    if (!AcceptsClients(display_)) {
+        server_.Stop(SIGKILL);
+        problem_ = "Xvfb on " + display_ + " accepts no clients (see " + logFile + ")";
+        return false;
+    }
     setenv("DISPLAY", display_.c_str(), 1);
     return true;
 }

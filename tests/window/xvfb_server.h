@@ -21,7 +21,7 @@ public:
     bool Start(int screenWidth, int screenHeight, const std::string& logFile);
 
     // ":N" once started.
-    const std::string& Display() const { return display_; }
+    const std::string& DisplayName() const { return display_; }
     const std::string& Problem() const { return problem_; }
 
 private:
