@@ -1,0 +1,125 @@
+// Reader of PLY files (ascii, binary_little_endian and binary_big_endian) that hands every value to
+// callbacks registered per (element, property) pair.
+//
+// Use: Open (or OpenMemory), ReadHeader, SetReadCallback for each wanted property, Read, Close.
+// Every step answers false on failure; the reader then reports one message naming the file through
+// its error callback (by default "PLY: %s" on standard error) and keeps it in LastError().
+//
+// Values arrive in file order: element by element, instance by instance, property by property.
+// A scalar arrives with valueIndex 0; a list first gives its length with valueIndex -1, then its
+// entries with valueIndex 0 to length - 1. Properties nobody registered are read and skipped.
+//
+// Guarantees callers rely on: every element count lies in 0 to INT32_MAX, and the header is
+// rejected when its counts need more bytes than the file holds, so a caller may size arrays by the
+// counts SetReadCallback answers. instanceIndex is always below that count.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace glintor {
+
+enum class PlyEncoding { Ascii, BinaryLittleEndian, BinaryBigEndian };
+
+enum class PlyType : uint8_t { Int8, UInt8, Int16, UInt16, Int32, UInt32, Float32, Float64 };
+
+// Accepts both naming schemes: char/int8, uchar/uint8, short/int16, ushort/uint16, int/int32,
+// uint/uint32, float/float32, double/float64.
+bool ParsePlyType(std::string_view name, PlyType& type);
+// The new-style name ("uint8", "float32", ...).
+const char* PlyTypeName(PlyType type);
+int PlyTypeSize(PlyType type);
+// The header word: "ascii", "binary_little_endian" or "binary_big_endian".
+const char* PlyEncodingName(PlyEncoding encoding);
+
+struct PlyValue {
+    int32_t instanceIndex;  // instance of the element, 0 to count - 1
+    int32_t valueIndex;  // -1 for a list's length, else the entry within the list (0 for scalars)
+    double value;
+    void* userData;     // as given to SetReadCallback
+    int32_t userIndex;  // as given to SetReadCallback
+};
+
+// Answer false to stop reading: Read then returns false without a message of its own, since the
+// caller knows why it stopped.
+using PlyReadCallback = bool (*)(const PlyValue& value);
+using PlyErrorCallback = void (*)(const std::string& message, void* userData);
+
+struct PlyProperty {
+    std::string name;
+    PlyType type = PlyType::Float32;  // the entries' type for a list
+    bool isList = false;
+    PlyType countType = PlyType::UInt8;  // lists only
+    PlyReadCallback callback = nullptr;
+    void* userData = nullptr;
+    int32_t userIndex = 0;
+};
+
+struct PlyElement {
+    std::string name;
+    int32_t count = 0;
+    std::vector<PlyProperty> properties;
+};
+
+class PlyReader {
+public:
+    // Without a callback, errors are printed as "PLY: <message>" on standard error.
+    explicit PlyReader(PlyErrorCallback onError = nullptr, void* errorUserData = nullptr);
+    PlyReader(const PlyReader&) = delete;
+    PlyReader& operator=(const PlyReader&) = delete;
+
+    // Reads the whole file into memory and checks the "ply" magic line.
+    bool Open(const std::string& fileName);
+    // The same for bytes already in memory (copied); `name` stands for the file in messages.
+    bool OpenMemory(const std::string& name, const void* bytes, std::size_t size);
+    bool ReadHeader();
+    // Answers the element's instance count when the property exists, else 0.
+    int32_t SetReadCallback(std::string_view element, std::string_view property,
+                            PlyReadCallback callback, void* userData, int32_t userIndex);
+    bool Read();
+    void Close();
+
+    PlyEncoding Encoding() const { return encoding_; }
+    const std::vector<PlyElement>& Elements() const { return elements_; }
+    const std::vector<std::string>& Comments() const { return comments_; }
+    const std::vector<std::string>& ObjInfo() const { return objInfo_; }
+    const PlyProperty* FindProperty(std::string_view element, std::string_view property) const;
+    const std::string& FileName() const { return fileName_; }
+    const std::string& LastError() const { return lastError_; }
+
+private:
+    enum class Stage { Closed, Opened, HeaderRead, Finished };
+
+    bool Fail(const std::string& problem);
+    bool Stopped();
+    bool CheckMagic();
+    bool ParseHeaderLine(std::string_view line, int lineNumber, bool& ended);
+    bool CheckBodySize();
+    bool ReadBinaryFixed(PlyElement& element);
+    bool ReadBinaryVarying(PlyElement& element);
+    bool ReadAscii(PlyElement& element);
+    bool AsciiValue(const PlyElement& element, const PlyProperty& property, PlyType type,
+                    int32_t instance, double& value);
+    bool TruncatedIn(const PlyElement& element, int32_t instance);
+
+    PlyErrorCallback onError_;
+    void* errorUserData_;
+    std::string fileName_;
+    std::string lastError_;
+    // The file plus one NUL byte, which ends the last ASCII token without a bounds test.
+    std::unique_ptr<char[]> data_;
+    std::size_t size_ = 0;
+    std::size_t position_ = 0;
+    Stage stage_ = Stage::Closed;
+    bool hasFormat_ = false;
+    PlyEncoding encoding_ = PlyEncoding::Ascii;
+    std::vector<PlyElement> elements_;
+    std::vector<std::string> comments_;
+    std::vector<std::string> objInfo_;
+};
+
+}  // namespace glintor
