@@ -58,6 +58,9 @@ bool ReadSceneDocument(const XmlNode& root, Scene& scene) {
     if (!objects) {
         return Fail("<Objects> node missing");
     }
+    if (!ReadObjectsSection(objects, scene)) {
+        return false;
+    }
     // Lights are optional: a scene may be lit by its emitting materials alone.
     if (const XmlNode lights = root.GetChild("Lights")) {
         return ReadLightsSection(lights, scene);

@@ -14,6 +14,8 @@ void ReadRenderSection(const XmlNode& render, RenderSettings& settings);
 void ReadCameraSection(const XmlNode& camera, Scene& scene);
 void ReadFilmSection(const XmlNode& film, Scene& scene);
 bool ReadMaterialsSection(const XmlNode& materials, Scene& scene);
+// Also computes the world's bounding sphere and prints its radius.
+bool ReadObjectsSection(const XmlNode& objects, Scene& scene);
 bool ReadLightsSection(const XmlNode& lights, Scene& scene);
 // The environment branches of the Lights section, for one Light element of type Env or SunSky.
 // Both fail on a second environment of either type.
