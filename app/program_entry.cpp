@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "app/render_startup.h"
 #include "core/platform.h"
 #include "scene/scene_loader.h"
 
@@ -39,7 +40,7 @@ const char* UnusableSceneMessage(const Scene& scene) {
     return nullptr;
 }
 
-int RunProgram(int argc, const char* const* argv) {
+int RunProgram(int argc, char** argv) {
     if (argc < 2) {
         std::printf("Usage: glintor SceneFile.xml\n");
         return 0;
@@ -58,8 +59,7 @@ int RunProgram(int argc, const char* const* argv) {
         std::printf("%s\n", message);
         return 0;
     }
-    // A usable scene goes on to the render start-up, with WindowTitle(path.fileName) as the title.
-    return 0;
+    return StartRendering(scene, WindowTitle(path.fileName), argc, argv);
 }
 
 }  // namespace glintor

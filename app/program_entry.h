@@ -34,6 +34,6 @@ const char* UnusableSceneMessage(const Scene& scene);
 
 // Runs the program for its command line; answers the process exit status. The current directory
 // is left in the scene's folder.
-int RunProgram(int argc, const char* const* argv);
+int RunProgram(int argc, char** argv);
 
 }  // namespace glintor

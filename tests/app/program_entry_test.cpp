@@ -83,9 +83,14 @@ protected:
     void TearDown() override { fs::current_path(home_); }
 
     std::string Run(std::initializer_list<const char*> arguments) {
-        const std::vector<const char*> argv(arguments);
+        std::vector<std::string> storage(arguments.begin(), arguments.end());
+        std::vector<char*> argv;
+        for (std::string& argument : storage) {
+            argv.push_back(argument.data());
+        }
+        argv.push_back(nullptr);
         ::testing::internal::CaptureStdout();
-        exitCode_ = RunProgram(static_cast<int>(argv.size()), argv.data());
+        exitCode_ = RunProgram(static_cast<int>(storage.size()), argv.data());
         return ::testing::internal::GetCapturedStdout();
     }
 

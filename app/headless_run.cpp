@@ -1,0 +1,96 @@
+#include "app/headless_run.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include "core/render_job.h"
+
+namespace glintor {
+
+namespace {
+
+constexpr int PollMilliseconds = 250;
+// Without a terminal a progress line every few seconds keeps logs readable.
+constexpr double PlainLineSeconds = 5.0;
+
+std::string FormatDuration(double seconds) {
+    const long total = static_cast<long>(seconds + 0.5);
+    char text[32];
+    if (total >= 3600) {
+        std::snprintf(text, sizeof text, "%ldh %02ldm", total / 3600, (total % 3600) / 60);
+    } else if (total >= 60) {
+        std::snprintf(text, sizeof text, "%ldm %02lds", total / 60, total % 60);
+    } else {
+        std::snprintf(text, sizeof text, "%lds", total);
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string FormatProgressLine(uint32_t blocksDone, uint32_t blockCount,
+                               const StatusFigures& figures) {
+    const double fraction =
+        blockCount > 0 ? static_cast<double>(blocksDone) / static_cast<double>(blockCount) : 1.0;
+    char head[32];
+    std::snprintf(head, sizeof head, "Rendering %3d%%", static_cast<int>(fraction * 100.0));
+    std::string line = std::string(head) + "  " + FormatTimeField(figures.seconds) + "  " +
+                       FormatSamplesPerPixelField(figures) + "  " +
+                       FormatSamplesPerSecondField(figures) + "  " +
+                       FormatRaysPerSecondField(figures);
+    if (blocksDone > 0 && blocksDone < blockCount) {
+        const double left = figures.seconds * (1.0 - fraction) / fraction;
+        line += "  left " + FormatDuration(left);
+    }
+    return line;
+}
+
+int RunHeadless(RenderSession& session) {
+    RenderJob& job = *session.job;
+    const bool terminal = isatty(STDERR_FILENO) != 0;
+    double lastPlainLine = -PlainLineSeconds;
+    // activeThreads is written under the job's lock by the render threads; the main thread reads
+    // it through the same lock so that the totals it then reads are complete.
+    auto active = [&job] {
+        pthread_mutex_lock(&job.lock);
+        const int32_t n = job.activeThreads;
+        pthread_mutex_unlock(&job.lock);
+        return n;
+    };
+    while (active() > 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(PollMilliseconds));
+        job.clock.Tick();
+        const std::string line =
+            FormatProgressLine(job.BlocksDone(), job.blockCount, session.Figures());
+        if (terminal) {
+            std::fprintf(stderr, "\r%s\033[K", line.c_str());
+        } else if (job.clock.total - lastPlainLine >= PlainLineSeconds) {
+            std::fprintf(stderr, "%s\n", line.c_str());
+            lastPlainLine = job.clock.total;
+        }
+        std::fflush(stderr);
+    }
+    const StatusFigures figures = session.Figures();
+    const std::string last = FormatProgressLine(job.BlocksDone(), job.blockCount, figures);
+    std::fprintf(stderr, terminal ? "\r%s\033[K\n" : "%s\n", last.c_str());
+
+    const bool saved = session.SaveImage();
+    session.AppendStatistics(figures);
+    job.finished = true;
+    if (job.droppedSamples > 0) {
+        std::fprintf(stderr, "Dropped %llu samples whose radiance was not a finite number\n",
+                     static_cast<unsigned long long>(job.droppedSamples));
+    }
+    if (!saved) {
+        std::fprintf(stderr, "Could not save the image to '%s'\n", session.ImageName().c_str());
+        return 1;
+    }
+    std::printf("Saved\n");
+    std::fflush(stdout);
+    return 0;
+}
+
+}  // namespace glintor

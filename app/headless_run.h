@@ -1,0 +1,20 @@
+// Rendering without a window: the render threads run to the end while the main thread shows
+// progress on standard error, then the picture is saved and the statistics logged exactly as the
+// preview would. Used whenever no display can be opened.
+#pragma once
+
+#include <string>
+
+#include "app/render_session.h"
+
+namespace glintor {
+
+// Waits for the render threads, saves, logs and prints "Saved". Answers the exit status: 0, or
+// 1 when the picture could not be saved.
+int RunHeadless(RenderSession& session);
+
+// "Rendering  42%  Time: ...  s/p: ...  s/s: ...  r/s: ...  left 1m 05s" for the figures so far.
+std::string FormatProgressLine(uint32_t blocksDone, uint32_t blockCount,
+                               const StatusFigures& figures);
+
+}  // namespace glintor

@@ -1,0 +1,52 @@
+#include "app/render_session.h"
+
+#include "app/image_output.h"
+#include "app/statistics_log.h"
+#include "core/film.h"
+#include "core/platform.h"
+#include "core/render_job.h"
+#include "scene/scene.h"
+
+namespace glintor {
+
+void RenderSession::ResetTone() {
+    tone.Reset(scene->gamma, scene->linearScale);
+    ApplyTone();
+}
+
+void RenderSession::ApplyTone() {
+    film->BuildGammaTable(tone.gamma);
+    film->linearScale = tone.linearScale;
+}
+
+StatusFigures RenderSession::Figures() const {
+    return ComputeStatusFigures(job->clock.total, job->sampleTotal, job->rayTotal,
+                                static_cast<uint64_t>(film->pixelCount));
+}
+
+const std::string& RenderSession::ImageName() const { return scene->settings.savedImage; }
+
+bool RenderSession::SaveImage() const {
+    return glintor::SaveImage(*film, ImageName(), tone.gamma, tone.linearScale);
+}
+
+bool RenderSession::AppendStatistics(const StatusFigures& figures) const {
+    RenderStatistics stats;
+    stats.seconds = figures.seconds;
+    stats.samplesPerPixel = figures.samplesPerPixel;
+    stats.kiloSamplesPerSecond = figures.kiloSamplesPerSecond;
+    stats.kiloRaysPerSecond = figures.kiloRaysPerSecond;
+    const RenderSettings& settings = scene->settings;
+    stats.samples = static_cast<uint32_t>(settings.samples);
+    stats.shadowRays = static_cast<uint32_t>(settings.shadowRays);
+    stats.maxDepth = static_cast<uint32_t>(settings.maxDepth);
+    stats.lights = static_cast<uint32_t>(scene->lights.size());
+    stats.objects = static_cast<uint32_t>(scene->objects.size());
+    stats.triangles = static_cast<uint32_t>(scene->meshTriangleCount);
+    stats.width = static_cast<uint32_t>(film->width);
+    stats.height = static_cast<uint32_t>(film->height);
+    stats.threads = static_cast<uint32_t>(threadCount);
+    return glintor::AppendStatistics(ImageName(), stats, LocalDate());
+}
+
+}  // namespace glintor

@@ -1,0 +1,88 @@
+#include "app/render_startup.h"
+
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "app/display_probe.h"
+#include "app/headless_run.h"
+#include "app/preview_window.h"
+#include "app/render_session.h"
+#include "core/film.h"
+#include "core/platform.h"
+#include "core/render_job.h"
+#include "core/render_thread.h"
+#include "scene/scene.h"
+
+namespace glintor {
+
+namespace {
+
+void PrintHelp() {
+    std::printf("%s\n", "\nRender started\n");
+    std::printf("%s\n", "Esc - Cancel rendering and close Glintor");
+    std::printf("%s\n",
+                "R   - Reset tone mapping to either default settings or setting within the XML");
+    std::printf("%s\n", "S   - Resave image. Useful if image's tone mapping has been adjusted");
+    std::printf("%s\n", "+   - Increase gamma by 0.1");
+    std::printf("%s\n", "-   - Decrease gamma by 0.1");
+    std::printf("%s\n", "]   - Increase scale for linear tone mapping by 0.05");
+    std::printf("%s\n", "[   - Decrease scale for linear tone mapping by 0.05\n");
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+int RenderThreadCount(int requested, int cores) {
+    return requested >= 1 && requested < cores ? requested : cores;
+}
+
+int StartRendering(Scene& scene, const std::string& title, int& argc, char** argv) {
+    Film film(scene.width, scene.height);
+    RenderJob& job = RenderJob::Instance();
+    RenderSession session;
+    session.scene = &scene;
+    session.film = &film;
+    session.job = &job;
+    session.title = title;
+    session.ResetTone();
+
+    const bool windowed = DisplayAvailable();
+    if (windowed) {
+        OpenPreviewWindow(session, argc, argv);
+    }
+
+    const int cores = ProcessorCount();
+    const int threads = RenderThreadCount(scene.settings.threads, cores);
+    if (threads != scene.settings.threads) {
+        scene.settings.threads = threads;  // the statistics log reports what actually ran
+    }
+    session.threadCount = threads;
+    std::printf("Total Cores = %d\n", cores);
+    std::printf("Rendering Threads = %d\n", threads);
+    std::fflush(stdout);
+
+    job.scene = &scene;
+    job.film = &film;
+    job.activeThreads = threads;
+    job.blockSize = scene.settings.pixelBlockSize;
+    job.BuildBlocks(static_cast<uint32_t>(film.width), static_cast<uint32_t>(film.height));
+
+    std::vector<std::unique_ptr<CRenderThread>> renderThreads;
+    renderThreads.reserve(static_cast<size_t>(threads));
+    for (int i = 0; i < threads; ++i) {
+        renderThreads.push_back(std::make_unique<CRenderThread>());
+        renderThreads.back()->Start(&job);
+    }
+    PrintHelp();
+
+    if (!windowed) {
+        const int status = RunHeadless(session);
+        CRenderThread::JoinAll(renderThreads);
+        return status;
+    }
+    RunPreviewLoop();
+    return 0;
+}
+
+}  // namespace glintor
