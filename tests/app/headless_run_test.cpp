@@ -102,8 +102,9 @@ TEST(HeadlessProgress, LineShowsPercentFiguresAndTimeLeft) {
     StatusFigures figures;
     figures.seconds = 30.0;
     figures.samplesPerPixel = 8.0;
-    EXPECT_EQ(FormatProgressLine(20, 80, figures),
-              "Rendering  25%  Time: 30.00s  s/p:  8.00  s/s:    0.00K  r/s:    0.00K  left 1m 30s");
+    EXPECT_EQ(
+        FormatProgressLine(20, 80, figures),
+        "Rendering  25%  Time: 30.00s  s/p:  8.00  s/s:    0.00K  r/s:    0.00K  left 1m 30s");
     EXPECT_EQ(FormatProgressLine(80, 80, figures).find("left"), std::string::npos);
     EXPECT_EQ(FormatProgressLine(0, 0, figures).substr(0, 14), "Rendering 100%");
 }

@@ -110,8 +110,8 @@ TEST(EnvironmentFurnace, BrightSpotAgreesWithUniformDirections) {
         }
         // Base colour x albedo / pi x the cosine-weighted integral over the sphere (4 pi / N).
         brute *= albedo * albedo / M_PI * 4.0 * M_PI / Directions;
-        EXPECT_NEAR(rendered.y, brute, 0.04 * brute) << "normal " << n.x << "," << n.y << ","
-                                                      << n.z;
+        EXPECT_NEAR(rendered.y, brute, 0.04 * brute)
+            << "normal " << n.x << "," << n.y << "," << n.z;
     }
 }
 

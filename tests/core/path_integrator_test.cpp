@@ -23,8 +23,8 @@ using testing::MakeScene;
 
 void RenderAll(const Scene& scene, Film& film, PathIntegrator& integrator) {
     integrator.Setup(scene, film);
-    integrator.RenderBlock(scene, {0, 0, static_cast<uint32_t>(scene.width),
-                                   static_cast<uint32_t>(scene.height)});
+    integrator.RenderBlock(
+        scene, {0, 0, static_cast<uint32_t>(scene.width), static_cast<uint32_t>(scene.height)});
 }
 
 Vector3 Mean(const Film& film, int x, int y) {
