@@ -231,6 +231,19 @@ TEST(QbvhBuild, ArraysAre64ByteAlignedAndLeavesCoverEveryTriangle) {
     }
     EXPECT_GE(bvh.QuadCount(), 1250u);
     EXPECT_LE(bvh.StackDepthNeeded(), static_cast<uint32_t>(QBVH::DeepStackSize));
+
+    // Arrays of several megabytes come from the huge-page allocator.
+    const Mesh grid = testing::MakeGrid(260, 0, 0, 0);
+    QBVH large;
+    BuildCapturingOutput(grid, large);
+    ASSERT_GT(large.QuadCount() * sizeof(QuadTriangle), size_t{4} << 20);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(large.Nodes()) % 64, 0u);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(large.Quads()) % 64, 0u);
+    const std::multiset<int32_t> gridLanes = CheckStructure(large, grid);
+    EXPECT_EQ(std::set<int32_t>(gridLanes.begin(), gridLanes.end()).size(), grid.TriangleCount());
+    Intersection hit;
+    EXPECT_TRUE(large.Intersect(Ray({130.3f, 77.6f, 1}, {0, 0, -1}, RayInfinity), hit));
+    EXPECT_EQ(hit.distance, 1.0f);
 }
 
 TEST(QbvhBuild, UnusableTrianglesAreLeftOutAndNeverHit) {
