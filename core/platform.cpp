@@ -1,6 +1,7 @@
 #include "core/platform.h"
 
 #include <sched.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -64,6 +65,16 @@ void* AlignedAlloc(std::size_t bytes, std::size_t alignment) {
     void* p = nullptr;
     if (posix_memalign(&p, alignment, bytes == 0 ? alignment : bytes) != 0) {
         return nullptr;
+    }
+    return p;
+}
+
+void* HugePageAlloc(std::size_t bytes) {
+    constexpr std::size_t hugePage = std::size_t{2} << 20;
+    void* p = AlignedAlloc(bytes, hugePage);
+    // Only whole huge pages can be advised; the hint may be refused, which costs nothing.
+    if (p != nullptr && bytes >= hugePage) {
+        madvise(p, bytes & ~(hugePage - 1), MADV_HUGEPAGE);
     }
     return p;
 }
