@@ -11,8 +11,8 @@ PreviewLayout PreviewLayout::ForImage(int32_t width, int32_t height) {
     layout.windowWidth = std::min(width, 1024);
     layout.windowHeight = std::min(height, 768);
     if (width > 1024 || height > 768) {
-        layout.fitZoom = std::min(1024.0f / static_cast<float>(width),
-                                  768.0f / static_cast<float>(height));
+        layout.fitZoom =
+            std::min(1024.0f / static_cast<float>(width), 768.0f / static_cast<float>(height));
         layout.zoom = layout.fitZoom;
         layout.panX = (static_cast<float>(layout.windowWidth) - width * layout.zoom) * 0.5f;
         layout.panY = (static_cast<float>(layout.windowHeight) - height * layout.zoom) * 0.5f;

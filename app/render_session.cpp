@@ -24,7 +24,9 @@ StatusFigures RenderSession::Figures() const {
                                 static_cast<uint64_t>(film->pixelCount));
 }
 
-const std::string& RenderSession::ImageName() const { return scene->settings.savedImage; }
+const std::string& RenderSession::ImageName() const {
+    return scene->settings.savedImage;
+}
 
 bool RenderSession::SaveImage() const {
     return glintor::SaveImage(*film, ImageName(), tone.gamma, tone.linearScale);

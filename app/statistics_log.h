@@ -9,7 +9,7 @@
 namespace glintor {
 
 struct RenderStatistics {
-    double seconds = 0.0;              // the render clock's total
+    double seconds = 0.0;  // the render clock's total
     double samplesPerPixel = 0.0;
     double kiloSamplesPerSecond = 0.0;
     double kiloRaysPerSecond = 0.0;

@@ -21,8 +21,9 @@ inline constexpr size_t StatusLineLength = 58;
 StatusFigures ComputeStatusFigures(double seconds, uint64_t sampleTotal, uint64_t rayTotal,
                                    uint64_t pixelCount);
 
-std::string FormatTimeField(double seconds);  // "Time: %5.2fs", "...m" above 60 s, "...h" above 3600 s
-std::string FormatSamplesPerPixelField(const StatusFigures& f);  // "s/p: %5.2f"
+std::string FormatTimeField(
+    double seconds);  // "Time: %5.2fs", "...m" above 60 s, "...h" above 3600 s
+std::string FormatSamplesPerPixelField(const StatusFigures& f);   // "s/p: %5.2f"
 std::string FormatSamplesPerSecondField(const StatusFigures& f);  // "s/s: %7.2fK"
 std::string FormatRaysPerSecondField(const StatusFigures& f);     // "r/s: %7.2fK"
 

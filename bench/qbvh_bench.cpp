@@ -5,7 +5,7 @@
 // Every mesh reaches the measurement as plain arrays (positions plus three indices per
 // triangle), so a mesh from a file plugs in by filling a BenchMesh and calling RunMesh.
 //
-//   qbvh_bench [--quick] [--embree-verbose]
+//   qbvh_bench [--quick] [--embree-verbose] [--only terrain|sphere|soup]
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -103,8 +103,8 @@ BenchMesh MakeTerrain(int cells) {
     for (int y = 0; y < cells; ++y) {
         for (int x = 0; x < cells; ++x) {
             const int32_t i = y * side + x;
-            mesh.indices.insert(mesh.indices.end(), {i, i + 1, i + side + 1, i, i + side + 1,
-                                                     i + side});
+            mesh.indices.insert(mesh.indices.end(),
+                                {i, i + 1, i + side + 1, i, i + side + 1, i + side});
         }
     }
     return mesh;
@@ -113,16 +113,16 @@ BenchMesh MakeTerrain(int cells) {
 // A subdivided icosahedron with a noisy radius: a closed object seen from all sides.
 BenchMesh MakeBumpySphere(int level) {
     const float g = (1.0f + std::sqrt(5.0f)) / 2.0f;
-    std::vector<Vector3> unit = {{-1, g, 0}, {1, g, 0},  {-1, -g, 0}, {1, -g, 0},
-                                 {0, -1, g}, {0, 1, g},  {0, -1, -g}, {0, 1, -g},
-                                 {g, 0, -1}, {g, 0, 1},  {-g, 0, -1}, {-g, 0, 1}};
+    std::vector<Vector3> unit = {{-1, g, 0}, {1, g, 0}, {-1, -g, 0}, {1, -g, 0},
+                                 {0, -1, g}, {0, 1, g}, {0, -1, -g}, {0, 1, -g},
+                                 {g, 0, -1}, {g, 0, 1}, {-g, 0, -1}, {-g, 0, 1}};
     for (Vector3& p : unit) {
         p.Normalize();
     }
-    std::vector<int32_t> faces = {0, 11, 5, 0, 5,  1,  0,  1, 7, 0, 7,  10, 0, 10, 11,
-                                  1, 5,  9, 5, 11, 4,  11, 10, 2, 10, 7, 6, 7, 1,  8,
-                                  3, 9,  4, 3, 4,  2,  3,  2, 6, 3, 6,  8,  3, 8,  9,
-                                  4, 9,  5, 2, 4,  11, 6,  2, 10, 8, 6, 7, 9, 8,  1};
+    std::vector<int32_t> faces = {0, 11, 5, 0, 5,  1,  0,  1,  7,  0,  7, 10, 0, 10, 11,
+                                  1, 5,  9, 5, 11, 4,  11, 10, 2,  10, 7, 6,  7, 1,  8,
+                                  3, 9,  4, 3, 4,  2,  3,  2,  6,  3,  6, 8,  3, 8,  9,
+                                  4, 9,  5, 2, 4,  11, 6,  2,  10, 8,  6, 7,  9, 8,  1};
     for (int l = 0; l < level; ++l) {
         std::unordered_map<uint64_t, int32_t> midpoints;
         midpoints.reserve(faces.size());
@@ -201,8 +201,7 @@ std::vector<Ray> CameraRays(const BoundingBox& box, int width, int height) {
             for (int y = ty; y < std::min(ty + 8, height); ++y) {
                 for (int x = tx; x < std::min(tx + 8, width); ++x) {
                     const float sx = (2.0f * (x + 0.5f) / width - 1.0f) * scale;
-                    const float sy =
-                        (1.0f - 2.0f * (y + 0.5f) / height) * scale * height / width;
+                    const float sy = (1.0f - 2.0f * (y + 0.5f) / height) * scale * height / width;
                     const Vector3 d = (forward + right * sx + up * sy).Normalized();
                     rays.emplace_back(eye, d, RayInfinity);
                 }
@@ -233,8 +232,7 @@ struct TraceResult {
     std::vector<float> distances;
 };
 
-TraceResult TraceQbvh(const QBVH& bvh, const std::vector<Ray>& rays, LanePath path,
-                      int passes) {
+TraceResult TraceQbvh(const QBVH& bvh, const std::vector<Ray>& rays, LanePath path, int passes) {
     TraceResult result;
     result.distances.assign(rays.size(), std::numeric_limits<float>::infinity());
     double best = 1e30;
@@ -279,11 +277,9 @@ bool BuildEmbree(EmbreeScene& embree, const std::vector<Vector3>& paddedPosition
     rtcSetSceneBuildQuality(embree.scene, RTC_BUILD_QUALITY_MEDIUM);
     RTCGeometry geometry = rtcNewGeometry(embree.device, RTC_GEOMETRY_TYPE_TRIANGLE);
     rtcSetSharedGeometryBuffer(geometry, RTC_BUFFER_TYPE_VERTEX, 0, RTC_FORMAT_FLOAT3,
-                               paddedPositions.data(), 0, sizeof(Vector3),
-                               mesh.positions.size());
+                               paddedPositions.data(), 0, sizeof(Vector3), mesh.positions.size());
     rtcSetSharedGeometryBuffer(geometry, RTC_BUFFER_TYPE_INDEX, 0, RTC_FORMAT_UINT3,
-                               mesh.indices.data(), 0, 3 * sizeof(int32_t),
-                               mesh.TriangleCount());
+                               mesh.indices.data(), 0, 3 * sizeof(int32_t), mesh.TriangleCount());
     rtcCommitGeometry(geometry);
     rtcAttachGeometry(embree.scene, geometry);
     rtcReleaseGeometry(geometry);
@@ -355,6 +351,7 @@ double HitShare(const TraceResult& result) {
 struct Options {
     bool quick = false;
     bool embreeVerbose = false;
+    std::string only;  // run only the mesh whose name contains this
 };
 
 void RunMesh(const BenchMesh& mesh, const Options& options) {
@@ -423,11 +420,11 @@ void RunMesh(const BenchMesh& mesh, const Options& options) {
 #ifdef GLINTOR_HAVE_EMBREE
         if (haveEmbree) {
             const TraceResult reference = TraceEmbree(embree, kind.rays, kind.coherent, passes);
-            std::printf("%-7s Embree %6.2f M rays/s  (rtcIntersect1)  QBVH / Embree: %.2f  "
-                        "(answers agree on %.3f%% of rays)\n",
-                        kind.name, reference.raysPerSecond * 1e-6,
-                        simd.raysPerSecond / reference.raysPerSecond,
-                        Agreement(simd, reference));
+            std::printf(
+                "%-7s Embree %6.2f M rays/s  (rtcIntersect1)  QBVH / Embree: %.2f  "
+                "(answers agree on %.3f%% of rays)\n",
+                kind.name, reference.raysPerSecond * 1e-6,
+                simd.raysPerSecond / reference.raysPerSecond, Agreement(simd, reference));
         }
 #endif
     }
@@ -444,20 +441,32 @@ int main(int argc, char** argv) {
             options.quick = true;
         } else if (std::strcmp(argv[i], "--embree-verbose") == 0) {
             options.embreeVerbose = true;
+        } else if (std::strcmp(argv[i], "--only") == 0 && i + 1 < argc) {
+            options.only = argv[++i];
         } else {
-            std::fprintf(stderr, "Usage: qbvh_bench [--quick] [--embree-verbose]\n");
+            std::fprintf(stderr,
+                         "Usage: qbvh_bench [--quick] [--embree-verbose] [--only terrain|sphere|"
+                         "soup]\n");
             return 2;
         }
     }
 #ifdef GLINTOR_HAVE_EMBREE
-    std::printf("Single thread. Embree %s: BVH built by rtcCommitScene (medium quality) on a\n"
-                "device with threads=1; --embree-verbose prints its chosen builder and ISA.\n\n",
-                RTC_VERSION_STRING);
+    std::printf(
+        "Single thread. Embree %s: BVH built by rtcCommitScene (medium quality) on a\n"
+        "device with threads=1; --embree-verbose prints its chosen builder and ISA.\n\n",
+        RTC_VERSION_STRING);
 #else
     std::printf("Single thread. Embree 3 not found at configure time: QBVH figures only.\n\n");
 #endif
-    glintor::RunMesh(glintor::MakeTerrain(options.quick ? 256 : 1024), options);
-    glintor::RunMesh(glintor::MakeBumpySphere(options.quick ? 6 : 9), options);
-    glintor::RunMesh(glintor::MakeSoup(options.quick ? 100000 : 2000000), options);
+    auto wanted = [&](const char* name) { return std::strstr(name, options.only.c_str()); };
+    if (wanted("terrain")) {
+        glintor::RunMesh(glintor::MakeTerrain(options.quick ? 256 : 1024), options);
+    }
+    if (wanted("bumpy sphere")) {
+        glintor::RunMesh(glintor::MakeBumpySphere(options.quick ? 6 : 9), options);
+    }
+    if (wanted("triangle soup")) {
+        glintor::RunMesh(glintor::MakeSoup(options.quick ? 100000 : 2000000), options);
+    }
     return 0;
 }

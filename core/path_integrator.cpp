@@ -86,8 +86,8 @@ void PathIntegrator::RenderBlock(const Scene& scene, const PixelBlock& block) {
             int kept = 0;
             for (int j = 0; j < samples; ++j) {
                 camera.GenerateRay(static_cast<float>(x) + offsetX[j],
-                                   static_cast<float>(y) + offsetY[j], generator,
-                                   scene.lensRadius, scene.focalPoint, ray);
+                                   static_cast<float>(y) + offsetY[j], generator, scene.lensRadius,
+                                   scene.focalPoint, ray);
                 ++sampleCount;
                 Vector3 colour;
                 PathSample sample;
@@ -200,7 +200,8 @@ void PathIntegrator::Radiance(const Ray& cameraRay, const Scene& scene, Vector3&
                     light->Sample(radiance, sample, generator, shadowRay, hit.point, nFacing, pdf);
                     if (pdf > 0.0f && !radiance.IsBlack() && !IsShadowed(scene, shadowRay)) {
                         const Vector3 f = bxdf.Evaluate(wo, shadowRay.direction, nFacing);
-                        const Vector3 term = weight * f * radiance * Dot(shadowRay.direction, nFacing);
+                        const Vector3 term =
+                            weight * f * radiance * Dot(shadowRay.direction, nFacing);
                         const float divisor = shadowRays * pdf;
                         colour += Vector3(term.x / divisor, term.y / divisor, term.z / divisor);
                     }

@@ -18,8 +18,7 @@ public:
 
     void Setup(const Scene& scene, Film& film) override;
     void RenderBlock(const Scene& scene, const PixelBlock& block) override;
-    void Radiance(const Ray& ray, const Scene& scene, Vector3& colour,
-                  PathSample& sample) override;
+    void Radiance(const Ray& ray, const Scene& scene, Vector3& colour, PathSample& sample) override;
 
     RandomGenerator generator;
     Film* film = nullptr;

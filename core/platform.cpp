@@ -1,6 +1,7 @@
 #include "core/platform.h"
 
 #include <sched.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -26,8 +27,8 @@ int ProcessorCount() {
 uint32_t TickCount() {
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
-    const uint64_t ms = static_cast<uint64_t>(now.tv_sec) * 1000u +
-                        static_cast<uint64_t>(now.tv_nsec) / 1000000u;
+    const uint64_t ms =
+        static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u;
     return static_cast<uint32_t>(ms);
 }
 
@@ -36,7 +37,7 @@ bool ChangeDirectory(const std::string& folder) {
 }
 
 bool FileExists(const std::string& path) {
-    struct stat info{};
+    struct stat info {};
     return stat(path.c_str(), &info) == 0;
 }
 
@@ -68,7 +69,19 @@ void* AlignedAlloc(std::size_t bytes, std::size_t alignment) {
     return p;
 }
 
-void AlignedFree(void* p) { std::free(p); }
+void* HugePageAlloc(std::size_t bytes) {
+    constexpr std::size_t hugePage = std::size_t{2} << 20;
+    void* p = AlignedAlloc(bytes, hugePage);
+    // Only whole huge pages can be advised; the hint may be refused, which costs nothing.
+    if (p != nullptr && bytes >= hugePage) {
+        madvise(p, bytes & ~(hugePage - 1), MADV_HUGEPAGE);
+    }
+    return p;
+}
+
+void AlignedFree(void* p) {
+    std::free(p);
+}
 
 std::string PortablePath(const std::string& path) {
     std::string result = path;

@@ -6,7 +6,9 @@ namespace glintor {
 
 namespace {
 
-double ReadSeconds() { return static_cast<double>(TickCount()) * 0.001; }
+double ReadSeconds() {
+    return static_cast<double>(TickCount()) * 0.001;
+}
 
 class LockGuard {
 public:
@@ -46,7 +48,9 @@ RenderJob::RenderJob() {
     pthread_mutex_init(&lock, nullptr);
 }
 
-RenderJob::~RenderJob() { pthread_mutex_destroy(&lock); }
+RenderJob::~RenderJob() {
+    pthread_mutex_destroy(&lock);
+}
 
 RenderJob& RenderJob::Instance() {
     static RenderJob job;

@@ -77,8 +77,8 @@ struct RenderJob {
     // Under the lock: adds a thread's counters to the totals (and zeroes them), counts the block
     // it has just finished (if any), then removes and returns a randomly drawn block, or nothing
     // when none is left.
-    std::optional<PixelBlock> HandOverAndTake(uint64_t& rays, uint64_t& samples,
-                                              uint64_t& dropped, bool finishedBlock);
+    std::optional<PixelBlock> HandOverAndTake(uint64_t& rays, uint64_t& samples, uint64_t& dropped,
+                                              bool finishedBlock);
     // Under the lock: blocks done so far.
     uint32_t BlocksDone();
     // Under the lock: one thread has finished.

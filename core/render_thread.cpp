@@ -15,7 +15,9 @@ CThread::CThread() {
     pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_JOINABLE);
 }
 
-CThread::~CThread() { pthread_attr_destroy(&attributes); }
+CThread::~CThread() {
+    pthread_attr_destroy(&attributes);
+}
 
 void* CThread::Entry(void* self) {
     CThread* thread = static_cast<CThread*>(self);

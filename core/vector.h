@@ -76,16 +76,22 @@ struct Vector3 {
     constexpr bool IsBlack() const { return x + y + z == 0.0f; }
 };
 
-constexpr Vector3 operator*(float s, const Vector3& v) { return v * s; }
+constexpr Vector3 operator*(float s, const Vector3& v) {
+    return v * s;
+}
 
-constexpr float Dot(const Vector3& a, const Vector3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+constexpr float Dot(const Vector3& a, const Vector3& b) {
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
 
 constexpr Vector3 Cross(const Vector3& a, const Vector3& b) {
     return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
 }
 
 // Mirror of v about the unit normal n.
-constexpr Vector3 Reflect(const Vector3& v, const Vector3& n) { return v - n * (2.0f * Dot(n, v)); }
+constexpr Vector3 Reflect(const Vector3& v, const Vector3& n) {
+    return v - n * (2.0f * Dot(n, v));
+}
 
 inline const Vector3& ZeroVector() {
     static const Vector3 zero{0.0f, 0.0f, 0.0f};

@@ -26,8 +26,12 @@ struct alignas(16) PrimRecord {
 };
 
 // The same expression as at preparation, so it yields the identical value every time.
-float Centroid(const PrimRecord& r, int axis) { return 0.5f * (r.lo[axis] + r.hi[axis]); }
-Vector3 Centroid(const BoundingBox& box) { return (box.min + box.max) * 0.5f; }
+float Centroid(const PrimRecord& r, int axis) {
+    return 0.5f * (r.lo[axis] + r.hi[axis]);
+}
+Vector3 Centroid(const BoundingBox& box) {
+    return (box.min + box.max) * 0.5f;
+}
 
 // A box kept in lanes. Merge picks exactly what BoundingBox::Merge picks, ties included.
 struct LaneBox {
@@ -118,6 +122,15 @@ T* AllocateArray(size_t count) {
     return static_cast<T*>(AlignedAlloc(count * sizeof(T), 64));
 }
 
+// The node and QuadTriangle arrays are read at scattered places by every query; from a few
+// megabytes on, huge pages spare most of the address-translation misses.
+template <class T>
+T* AllocateTraversalArray(size_t count) {
+    const size_t bytes = count * sizeof(T);
+    return static_cast<T*>(bytes >= (size_t{4} << 20) ? HugePageAlloc(bytes)
+                                                      : AlignedAlloc(bytes, 64));
+}
+
 }  // namespace
 
 struct QBVH::BuildState {
@@ -154,7 +167,7 @@ struct QBVH::BuildState {
 
     bool GrowNodes() {
         const uint32_t capacity = bvh.nodeCapacity * 2;
-        QbvhNode* grown = AllocateArray<QbvhNode>(capacity);
+        QbvhNode* grown = AllocateTraversalArray<QbvhNode>(capacity);
         if (grown == nullptr) {
             return false;
         }
@@ -337,7 +350,7 @@ struct QBVH::BuildState {
     // Packs the triangles of every leaf into QuadTriangle records, leaves in depth-first slot
     // order, and rewrites each leaf reference to its first record.
     bool PackLeaves() {
-        bvh.quads = AllocateArray<QuadTriangle>(bvh.quadCount);
+        bvh.quads = AllocateTraversalArray<QuadTriangle>(bvh.quadCount);
         if (bvh.quads == nullptr) {
             return false;
         }
@@ -419,7 +432,7 @@ bool QBVH::Build(const Vector3* positions_, const int32_t* triangles_, uint32_t 
     }
 
     nodeCapacity = InitialNodeCapacity(triangleCount);
-    nodes = AllocateArray<QbvhNode>(nodeCapacity);
+    nodes = AllocateTraversalArray<QbvhNode>(nodeCapacity);
     AlignedArray<PrimRecord> records(AllocateArray<PrimRecord>(triangleCount + 3));
     AlignedArray<int32_t> ids(AllocateArray<int32_t>(triangleCount + 3));
     if (nodes == nullptr || records == nullptr || ids == nullptr) {

@@ -45,7 +45,8 @@ int BoxTest(const QbvhNode& node, const RayLanes<Lanes>& ray) {
 // Moller-Trumbore on four lanes. Takes the nearest valid lane (lowest lane on equal t), shrinks
 // the far limit to it and writes the hit; returns whether any lane was hit.
 template <class Lanes>
-bool QuadTest(const QuadTriangle& quad, RayLanes<Lanes>& ray, float& farLimit, Intersection& hit) {
+[[gnu::always_inline]] inline bool QuadTest(const QuadTriangle& quad, RayLanes<Lanes>& ray,
+                                            float& farLimit, Intersection& hit) {
     const Lanes* d = ray.direction;
     const Lanes e1x = Lanes::Load(quad.edge1X);
     const Lanes e1y = Lanes::Load(quad.edge1Y);
@@ -63,15 +64,20 @@ bool QuadTest(const QuadTriangle& quad, RayLanes<Lanes>& ray, float& farLimit, I
     const Lanes ty = ray.origin[1] - Lanes::Load(quad.vert0Y);
     const Lanes tz = ray.origin[2] - Lanes::Load(quad.vert0Z);
     const Lanes u = (tx * px + ty * py + tz * pz) * invDet;
+    const Lanes zero = Lanes::Broadcast(0.0f);
+    // Most lanes fail already here; the full test below would reject them all the same.
+    const int candidates = MoveMask((det != zero) & (u >= zero));
+    if (candidates == 0) {
+        return false;
+    }
     const Lanes qx = ty * e1z - tz * e1y;
     const Lanes qy = tz * e1x - tx * e1z;
     const Lanes qz = tx * e1y - ty * e1x;
     const Lanes v = (d[0] * qx + d[1] * qy + d[2] * qz) * invDet;
     const Lanes t = (e2x * qx + e2y * qy + e2z * qz) * invDet;
     const Lanes w = one - (u + v);
-    const Lanes zero = Lanes::Broadcast(0.0f);
-    const int valid = MoveMask((det != zero) & (u >= zero) & (v >= zero) & (w >= zero) &
-                               (ray.nearLimit < t) & (t < ray.farLimit));
+    const int valid =
+        candidates & MoveMask((v >= zero) & (w >= zero) & (ray.nearLimit < t) & (t < ray.farLimit));
     if (valid == 0) {
         return false;
     }

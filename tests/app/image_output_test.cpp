@@ -25,8 +25,8 @@ TEST(ImageOutput, ChannelBytesForTheListedMeans) {
 
 TEST(ImageOutput, WritesUprightPngWhateverTheExtension) {
     Film film(128, 128);
-    film.AddPixel(0, 0, Vector3(0.5f, 0.0f, 1.0f), 1.0f);     // bottom-left: film row 0
-    film.AddPixel(5, 127, Vector3(0.0f, 2.0f, 0.0f), 2.0f);   // top row
+    film.AddPixel(0, 0, Vector3(0.5f, 0.0f, 1.0f), 1.0f);    // bottom-left: film row 0
+    film.AddPixel(5, 127, Vector3(0.0f, 2.0f, 0.0f), 2.0f);  // top row
     const std::string path = testing::ScratchFolder("image_output") + "/picture.jpg";
     ASSERT_TRUE(SaveImage(film, path, 2.2f, 1.0f));
 

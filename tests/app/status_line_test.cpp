@@ -20,8 +20,7 @@ TEST(StatusLine, FiguresAndFieldsInTheirColumns) {
 
     std::string line(StatusLineLength, ' ');
     WriteStatusFields(line, f);
-    EXPECT_EQ(line,
-              "Time:  2.00s  s/p:  2.00    s/s:  307.20K  r/s: 1500.00K  ");
+    EXPECT_EQ(line, "Time:  2.00s  s/p:  2.00    s/s:  307.20K  r/s: 1500.00K  ");
     EXPECT_EQ(line.size(), StatusLineLength);
 }
 

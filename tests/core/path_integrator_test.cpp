@@ -23,8 +23,8 @@ using testing::MakeScene;
 
 void RenderAll(const Scene& scene, Film& film, PathIntegrator& integrator) {
     integrator.Setup(scene, film);
-    integrator.RenderBlock(scene, {0, 0, static_cast<uint32_t>(scene.width),
-                                   static_cast<uint32_t>(scene.height)});
+    integrator.RenderBlock(
+        scene, {0, 0, static_cast<uint32_t>(scene.width), static_cast<uint32_t>(scene.height)});
 }
 
 Vector3 Mean(const Film& film, int x, int y) {
@@ -128,6 +128,30 @@ TEST(PathIntegrator, RussianRouletteAndDepthLimitKeepEveryPixelFinite) {
         }
     }
     EXPECT_GT(integrator.rayCount, integrator.sampleCount);
+}
+
+}  // namespace
+}  // namespace glintor
+
+namespace glintor {
+namespace {
+
+TEST(PathIntegrator, NonFiniteSamplesAreCountedAndNeverReachTheFilm) {
+    auto scene = testing::MakeScene(128, 128, Vector3(0, 0, -5), Vector3(0, 0, 0));
+    scene->cameraUp = Vector3(0, 1, 0);
+    scene->settings.samples = 2;
+    const float nan = std::nanf("");
+    testing::AddSphere(*scene, Vector3(0, 0, 0), 1.0f,
+                       testing::AddMatte(*scene, Vector3(), Vector3(nan, 1.0f, 0.0f)));
+    Film film(scene->width, scene->height);
+    PathIntegrator integrator;
+    integrator.Setup(*scene, film);
+    integrator.RenderBlock(*scene, {0, 0, 128, 128});
+    EXPECT_GT(integrator.droppedSamples, 0u);
+    for (int i = 0; i < film.pixelCount * 4; ++i) {
+        ASSERT_TRUE(std::isfinite(film.accumulation[i]));
+    }
+    EXPECT_EQ(film.accumulation[(64 * 128 + 64) * 4 + 3], 0.0f);  // weight 0: shown black
 }
 
 }  // namespace

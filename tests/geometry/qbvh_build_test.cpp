@@ -217,6 +217,45 @@ TEST(QbvhBuild, TooManyCoincidentCentroidsPrintOnceAndStillHoldEveryTriangle) {
     }
 }
 
+TEST(QbvhBuild, SplitPositionRoundedOntoOneSideStillMakesProgress) {
+    // Centroids a few float steps apart: in one range the split position rounds to the largest
+    // centroid, so the heuristic's partition keeps the whole range on one side; split that way
+    // again and again, the build would never finish.
+    const int shapes[][3] = {{2, 7, 10}, {3, 1, 10}, {4, 2, 10}, {0, 9, 6},
+                             {4, 11, 6}, {0, 1, 10}, {0, 1, 0},  {4, 7, 10}};
+    Mesh mesh;
+    for (const auto& [steps, halfWidth, height] : shapes) {
+        float c = 1.0f;
+        for (int s = 0; s < steps; ++s) {
+            c = std::nextafter(c, 2.0f);
+        }
+        const float h = std::ldexp(1.0f, -halfWidth);
+        mesh.AddTriangle({c - h, 0, 0}, {c + h, 0, 0}, {c, std::ldexp(1.0f, -height), 0});
+    }
+    QBVH bvh;
+    BuildCapturingOutput(mesh, bvh);
+    const std::multiset<int32_t> lanes = CheckStructure(bvh, mesh);
+    EXPECT_EQ(std::set<int32_t>(lanes.begin(), lanes.end()).size(), 8u);
+    for (int i = 0; i < 8; ++i) {
+        const Ray ray({mesh.positions[3 * i + 2].x, 1e-4f, 1}, {0, 0, -1}, RayInfinity);
+        Intersection hit;
+        const testing::ReferenceHit expected = testing::BruteForce(mesh, ray, RayInfinity);
+        EXPECT_EQ(testing::QueryAllPaths(bvh, ray, hit), expected.hit);
+        EXPECT_EQ(hit.distance, expected.hit ? expected.distance : RayInfinity);
+    }
+}
+
+TEST(QbvhBuild, MoreTrianglesThanTheLeafCodingAddressesAreRefused) {
+    QBVH bvh;
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(bvh.Build(nullptr, nullptr, QBVH::MaxTriangles + 1, 0));
+    EXPECT_NE(::testing::internal::GetCapturedStderr().find("QBVH - 134217728 triangles"),
+              std::string::npos);
+    EXPECT_EQ(bvh.Nodes(), nullptr);
+    Intersection hit;
+    EXPECT_FALSE(bvh.Intersect(Ray({0, 0, 1}, {0, 0, -1}, RayInfinity), hit));
+}
+
 TEST(QbvhBuild, ArraysAre64ByteAlignedAndLeavesCoverEveryTriangle) {
     std::mt19937 rng(11);
     const Mesh mesh = testing::MakeSoup(5000, 10.0f, 1.0f, rng);
@@ -231,6 +270,19 @@ TEST(QbvhBuild, ArraysAre64ByteAlignedAndLeavesCoverEveryTriangle) {
     }
     EXPECT_GE(bvh.QuadCount(), 1250u);
     EXPECT_LE(bvh.StackDepthNeeded(), static_cast<uint32_t>(QBVH::DeepStackSize));
+
+    // Arrays of several megabytes come from the huge-page allocator.
+    const Mesh grid = testing::MakeGrid(260, 0, 0, 0);
+    QBVH large;
+    BuildCapturingOutput(grid, large);
+    ASSERT_GT(large.QuadCount() * sizeof(QuadTriangle), size_t{4} << 20);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(large.Nodes()) % 64, 0u);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(large.Quads()) % 64, 0u);
+    const std::multiset<int32_t> gridLanes = CheckStructure(large, grid);
+    EXPECT_EQ(std::set<int32_t>(gridLanes.begin(), gridLanes.end()).size(), grid.TriangleCount());
+    Intersection hit;
+    EXPECT_TRUE(large.Intersect(Ray({130.3f, 77.6f, 1}, {0, 0, -1}, RayInfinity), hit));
+    EXPECT_EQ(hit.distance, 1.0f);
 }
 
 TEST(QbvhBuild, UnusableTrianglesAreLeftOutAndNeverHit) {

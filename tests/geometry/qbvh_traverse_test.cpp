@@ -246,6 +246,8 @@ TEST(QbvhTraverse, TreeDeeperThanTheOrdinaryStack) {
     const Built built(mesh);
     ASSERT_GT(built.bvh.StackDepthNeeded(), static_cast<uint32_t>(QBVH::StackSize));
     EXPECT_LE(built.bvh.StackDepthNeeded(), static_cast<uint32_t>(QBVH::DeepStackSize));
+    // Deeper than the heuristic may go: the last levels were halved by count.
+    EXPECT_GT(built.bvh.MaxLevel(), static_cast<uint32_t>(QBVH::MaxSahDepth / 2));
     EXPECT_LE(built.bvh.MaxLevel(), static_cast<uint32_t>(QBVH::MaxSplitDepth / 2));
     int hits = 0;
     for (int i = 0; i < 400; ++i) {

@@ -8,8 +8,7 @@
 
 namespace glintor::testing {
 
-std::unique_ptr<Scene> MakeScene(int width, int height, const Vector3& pos,
-                                 const Vector3& lookAt) {
+std::unique_ptr<Scene> MakeScene(int width, int height, const Vector3& pos, const Vector3& lookAt) {
     auto scene = std::make_unique<Scene>();
     scene->width = static_cast<int16_t>(width);
     scene->height = static_cast<int16_t>(height);

@@ -1,8 +1,8 @@
 #include "tests/support/test_paths.h"
 
+#include <unistd.h>
 #include <filesystem>
 #include <fstream>
-#include <unistd.h>
 
 namespace glintor::testing {
 
@@ -12,7 +12,9 @@ std::string SharedDataPath(const std::string& relative) {
     return std::string(GLINTOR_SHARED_DATA) + "/" + relative;
 }
 
-bool HasSharedData() { return fs::is_directory(GLINTOR_SHARED_DATA); }
+bool HasSharedData() {
+    return fs::is_directory(GLINTOR_SHARED_DATA);
+}
 
 namespace {
 struct ScratchRoot {
