@@ -291,6 +291,7 @@ TEST_F(PreviewWindow, SavesAndLogsExactlyOnceWhenTheRenderEnds) {
     std::this_thread::sleep_for(std::chrono::seconds(3));
     EXPECT_TRUE(program_.Running()) << "the program must keep showing the picture";
     const std::string log = ReadWholeFile(Path("out.png.txt"));
+    ASSERT_FALSE(log.empty()) << "no statistics log" << Transcript();
     EXPECT_EQ(log.rfind("Glintor output for out.png\n\nVersion Date", 0), 0u) << log;
     EXPECT_EQ(LogRows(log), 1) << log;
     EXPECT_NE(log.find("160x128"), std::string::npos) << log;
