@@ -51,9 +51,19 @@ bool ReadSceneDocument(const XmlNode& root, Scene& scene) {
     if (!materials) {
         return Fail("<Materials> node missing");
     }
+    if (!ReadMaterialsSection(materials, scene)) {
+        return false;
+    }
     const XmlNode objects = root.GetChild("Objects");
     if (!objects) {
         return Fail("<Objects> node missing");
+    }
+    if (!ReadObjectsSection(objects, scene)) {
+        return false;
+    }
+    // Lights are optional: a scene may be lit by its emitting materials alone.
+    if (const XmlNode lights = root.GetChild("Lights")) {
+        return ReadLightsSection(lights, scene);
     }
     return true;
 }
