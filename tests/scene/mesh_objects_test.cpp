@@ -283,5 +283,29 @@ TEST(MeshObjects, RealMeshLoadsThroughTheScene) {
     EXPECT_NEAR(scene.worldCenter.z, -0.002f, 0.01f);
 }
 
+TEST(MeshObjects, ExampleSceneLoadsBothMeshes) {
+    namespace fs = std::filesystem;
+    const fs::path home = fs::current_path();
+    fs::current_path(fs::path(GLINTOR_SOURCE_DIR) / "scenes");
+    Scene scene;
+    CollectedMessages messages;
+    ::testing::internal::CaptureStdout();
+    const bool ok = LoadScene("meshes.xml", scene);
+    const std::string out = ::testing::internal::GetCapturedStdout();
+    fs::current_path(home);
+    ASSERT_TRUE(ok) << out;
+    EXPECT_TRUE(messages.texts.empty());
+    EXPECT_EQ(out.find("ERROR"), std::string::npos) << out;
+    ASSERT_EQ(MeshSetCount(scene), 1);
+    const TriangleMeshSet* set = MeshSetAt(scene, 2);
+    ASSERT_NE(set, nullptr);
+    // The sphere with texture coordinates, then the torus without.
+    EXPECT_EQ(scene.meshTriangleCount, 5120 + 8192);
+    EXPECT_EQ(set->triangleMaterials.front(), 1);
+    EXPECT_EQ(set->triangleMaterials.back(), 2);
+    EXPECT_EQ(set->triangleFlags.front(), TriangleHasUVs);
+    EXPECT_EQ(set->triangleFlags.back(), 0);
+}
+
 }  // namespace
 }  // namespace glintor
