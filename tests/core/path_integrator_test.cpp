@@ -132,3 +132,27 @@ TEST(PathIntegrator, RussianRouletteAndDepthLimitKeepEveryPixelFinite) {
 
 }  // namespace
 }  // namespace glintor
+
+namespace glintor {
+namespace {
+
+TEST(PathIntegrator, NonFiniteSamplesAreCountedAndNeverReachTheFilm) {
+    auto scene = testing::MakeScene(128, 128, Vector3(0, 0, -5), Vector3(0, 0, 0));
+    scene->cameraUp = Vector3(0, 1, 0);
+    scene->settings.samples = 2;
+    const float nan = std::nanf("");
+    testing::AddSphere(*scene, Vector3(0, 0, 0), 1.0f,
+                       testing::AddMatte(*scene, Vector3(), Vector3(nan, 1.0f, 0.0f)));
+    Film film(scene->width, scene->height);
+    PathIntegrator integrator;
+    integrator.Setup(*scene, film);
+    integrator.RenderBlock(*scene, {0, 0, 128, 128});
+    EXPECT_GT(integrator.droppedSamples, 0u);
+    for (int i = 0; i < film.pixelCount * 4; ++i) {
+        ASSERT_TRUE(std::isfinite(film.accumulation[i]));
+    }
+    EXPECT_EQ(film.accumulation[(64 * 128 + 64) * 4 + 3], 0.0f);  // weight 0: shown black
+}
+
+}  // namespace
+}  // namespace glintor
