@@ -5,13 +5,10 @@
 
 #include <string>
 
+#include "app/version.h"
 #include "scene/scene.h"
 
 namespace glintor {
-
-// The program calls itself version 0.4.409 in the window title and in the statistics log.
-inline constexpr unsigned VersionMinor = 4;
-inline constexpr const char* BuildString = "409";
 
 struct ScenePath {
     // Whether the argument names a folder to enter before loading.

@@ -3,13 +3,13 @@
 #include <cstdio>
 
 #include "app/fixed_fields.h"
+#include "app/version.h"
 #include "core/platform.h"
 
 namespace glintor {
 
 namespace {
 
-constexpr const char* BuildString = "409";
 constexpr const char* ColumnHeader =
     "Version Date       Time   s/p       s/s       r/p        Samples Depth Lights Objects "
     "Triangles Resolution Threads";

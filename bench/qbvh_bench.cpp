@@ -5,7 +5,7 @@
 // Every mesh reaches the measurement as plain arrays (positions plus three indices per
 // triangle), so a mesh from a file plugs in by filling a BenchMesh and calling RunMesh.
 //
-//   qbvh_bench [--quick] [--embree-verbose] [--only terrain|sphere|soup]
+//   qbvh_bench [--quick] [--embree-verbose] [--only terrain|sphere|soup|dragon|bun|spot]
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -20,6 +20,7 @@
 #include "core/vector.h"
 #include "geometry/intersection.h"
 #include "geometry/qbvh.h"
+#include "scene/ply_import.h"
 
 #ifdef GLINTOR_HAVE_EMBREE
 #include <embree3/rtcore.h>
@@ -42,6 +43,22 @@ struct BenchMesh {
         return box;
     }
 };
+
+// A real scanned mesh from the shared data folder; false (with a note) when it is not there.
+bool LoadSharedMesh(const std::string& file, BenchMesh& mesh) {
+    const std::string path = std::string(GLINTOR_SHARED_DATA) + "/meshes/" + file;
+    PlyMeshData data;
+    if (!PlyImport(path.c_str(), 0, data)) {
+        std::printf("%s: not available, skipped\n\n", path.c_str());
+        return false;
+    }
+    mesh.name = file;
+    mesh.positions = data.positions;
+    for (const auto& triangle : data.indices) {
+        mesh.indices.insert(mesh.indices.end(), triangle.begin(), triangle.end());
+    }
+    return true;
+}
 
 // CPU time of the whole process rather than wall time: the machines this runs on are often shared,
 // and time slices given to other processes would otherwise count against whichever library was
@@ -446,7 +463,7 @@ int main(int argc, char** argv) {
         } else {
             std::fprintf(stderr,
                          "Usage: qbvh_bench [--quick] [--embree-verbose] [--only terrain|sphere|"
-                         "soup]\n");
+                         "soup|dragon|bun|spot]\n");
             return 2;
         }
     }
@@ -467,6 +484,15 @@ int main(int argc, char** argv) {
     }
     if (wanted("triangle soup")) {
         glintor::RunMesh(glintor::MakeSoup(options.quick ? 100000 : 2000000), options);
+    }
+    for (const char* file :
+         {"xyzrgb_dragon_100k.ply", "bun_zipper.ply", "spot_vn_rgba_ascii.ply"}) {
+        if (wanted(file)) {
+            glintor::BenchMesh mesh;
+            if (glintor::LoadSharedMesh(file, mesh)) {
+                glintor::RunMesh(mesh, options);
+            }
+        }
     }
     return 0;
 }

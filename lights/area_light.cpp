@@ -164,10 +164,7 @@ void AreaLight::Sample(Vector3& radiance, const PathSample& sample, RandomGenera
         RejectSample(radiance, pdf);
         return;
     }
-    shadowRay.origin = point;
-    shadowRay.direction = w;
-    shadowRay.tMin = RayEpsilon;
-    shadowRay.tMax = dist - 0.001f;
+    AimShadowRay(shadowRay, point, w, dist - 0.001f);
 }
 
 void AreaLight::Emitted(Vector3& radiance, const Vector3& direction, const Vector3* normal) const {

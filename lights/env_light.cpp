@@ -66,10 +66,7 @@ void EnvLight::Sample(Vector3& radiance, const PathSample& sample, RandomGenerat
         RejectSample(radiance, pdf);
         return;
     }
-    shadowRay.origin = point;
-    shadowRay.direction = d;
-    shadowRay.tMin = RayEpsilon;
-    shadowRay.tMax = RayInfinity;
+    AimShadowRay(shadowRay, point, d, RayInfinity);
 }
 
 void EnvLight::Emitted(Vector3& radiance, const Vector3& direction, const Vector3*) const {

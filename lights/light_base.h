@@ -72,6 +72,16 @@ protected:
         return std::isfinite(pdf) && std::isfinite(radiance.x) && std::isfinite(radiance.y) &&
                std::isfinite(radiance.z);
     }
+
+    // Points the shadow ray from the lit point along direction; it stops maxDistance along it
+    // (short of a light at a finite distance, RayInfinity for lights at infinity).
+    static void AimShadowRay(Ray& shadowRay, const Vector3& point, const Vector3& direction,
+                             float maxDistance) {
+        shadowRay.origin = point;
+        shadowRay.direction = direction;
+        shadowRay.tMin = RayEpsilon;
+        shadowRay.tMax = maxDistance;
+    }
 };
 
 }  // namespace glintor

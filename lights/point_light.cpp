@@ -34,10 +34,7 @@ void PointLight::Sample(Vector3& radiance, const PathSample&, RandomGenerator&, 
         RejectSample(radiance, pdf);
         return;
     }
-    shadowRay.origin = point;
-    shadowRay.direction = direction;
-    shadowRay.tMin = RayEpsilon;
-    shadowRay.tMax = dist - 0.001f;
+    AimShadowRay(shadowRay, point, direction, dist - 0.001f);
 }
 
 void PointLight::Emitted(Vector3& radiance, const Vector3& direction, const Vector3* normal) const {

@@ -54,10 +54,7 @@ void SphereAreaLight::Sample(Vector3& radiance, const PathSample& sample, Random
         RejectSample(radiance, pdf);
         return;
     }
-    shadowRay.origin = point;
-    shadowRay.direction = w;
-    shadowRay.tMin = RayEpsilon;
-    shadowRay.tMax = dist - 0.001f;
+    AimShadowRay(shadowRay, point, w, dist - 0.001f);
 }
 
 void SphereAreaLight::Emitted(Vector3& radiance, const Vector3& direction,

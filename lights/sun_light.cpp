@@ -64,11 +64,10 @@ void SunLight::Sample(Vector3& radiance, const PathSample& sample, RandomGenerat
         RejectSample(radiance, pdf);
         return;
     }
-    shadowRay.origin = point;
-    shadowRay.direction =
-        UniformCone(sample.lightU, sample.lightV, CosThetaMax, SunDirection, Tangent1, Tangent2);
-    shadowRay.tMin = RayEpsilon;
-    shadowRay.tMax = RayInfinity;
+    AimShadowRay(
+        shadowRay, point,
+        UniformCone(sample.lightU, sample.lightV, CosThetaMax, SunDirection, Tangent1, Tangent2),
+        RayInfinity);
 }
 
 void SunLight::Emitted(Vector3& radiance, const Vector3& direction, const Vector3* normal) const {

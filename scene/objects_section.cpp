@@ -1,11 +1,16 @@
-// The Objects section: spheres and planes, and the bounding sphere of the whole scene.
+// The Objects section: spheres, planes and PLY meshes, the bounding sphere of the whole scene, and
+// the hierarchy over the meshes' triangles.
 #include <strings.h>
 
 #include <cstdio>
 #include <memory>
+#include <string>
 
+#include "core/platform.h"
 #include "geometry/plane_prim.h"
+#include "geometry/qbvh.h"
 #include "geometry/sphere_prim.h"
+#include "geometry/triangle_mesh_set.h"
 #include "scene/scene_sections.h"
 #include "scene/value_readers.h"
 
@@ -67,6 +72,24 @@ void ReadPlane(const XmlNode& element, Scene& scene) {
     plane.materialId = ReadMaterialId(element);
 }
 
+// Every mesh of the scene goes into one set, which takes the list position of the first File
+// object. The set's own material is left unset: its triangles carry their files' materials.
+void ReadMeshFile(const XmlNode& element, Scene& scene, TriangleMeshSet*& meshSet) {
+    if (meshSet == nullptr) {
+        auto owned = std::make_unique<TriangleMeshSet>();
+        owned->acceleratorKind = QbvhAccelerator;
+        owned->accelerator = std::make_unique<QBVH>();
+        meshSet = owned.get();
+        scene.objects.push_back(std::move(owned));
+    }
+    const uint8_t materialId = ReadMaterialId(element);
+    // A missing PlyFile reads as an empty name, which the import reports. A file that cannot be
+    // read has shown its own message, and the scene goes on without it.
+    const char* text = ChildText(element, "PlyFile");
+    const std::string fileName = text != nullptr ? PortablePath(text) : std::string();
+    meshSet->AddPlyFile(fileName.c_str(), materialId);
+}
+
 // The sphere about the box of every object. Planes add nothing to the box, so a scene of planes
 // alone keeps the empty box, whose midpoint (the origin) lies outside it: radius 0 then.
 void ComputeWorldSphere(Scene& scene) {
@@ -94,6 +117,7 @@ bool ReadObjectsSection(const XmlNode& objects, Scene& scene) {
     }
     // Every element adds at most one object (all meshes share one), so the list never grows.
     scene.objects.reserve(static_cast<size_t>(count));
+    TriangleMeshSet* meshSet = nullptr;
     int position = 0;
     for (XmlNode element = objects.GetChild("Object", position); element;
          element = objects.GetChild("Object", position)) {
@@ -109,12 +133,19 @@ bool ReadObjectsSection(const XmlNode& objects, Scene& scene) {
                 ReadPlane(element, scene);
                 break;
             case ObjectType::File:
-                // PLY meshes join the scene with the triangle mesh set; until then a File object
-                // adds nothing.
+                ReadMeshFile(element, scene, meshSet);
                 break;
         }
     }
     ComputeWorldSphere(scene);
+    if (meshSet != nullptr) {
+        // A set whose every file failed has no triangles and is never built, so never hit.
+        if (meshSet->triangleCount > 0 && !meshSet->BuildAccelerator()) {
+            ReportSceneError(nullptr, "Failed to load ply file(s):");
+            return false;
+        }
+        scene.meshTriangleCount = static_cast<int32_t>(meshSet->triangleCount);
+    }
     return true;
 }
 

@@ -1,10 +1,12 @@
 // Writes the project's example meshes as PLY files.
-//   glintor_meshgen SHAPE ENCODING OUTPUT.ply [DETAIL]
+//   glintor_meshgen SHAPE ENCODING OUTPUT.ply [DETAIL [SCALE X Y Z]]
 //     SHAPE     sphere (DETAIL = subdivisions, default 5: 20,480 triangles)
 //               torus (DETAIL = rings, default 256, with a quarter as many sides)
 //               terrain (DETAIL = cells per side, default 256)
 //               large (a torus-knot tube, DETAIL = segments, default 4096: 2,097,152 triangles)
 //     ENCODING  ascii, binary_little_endian or binary_big_endian
+//     SCALE X Y Z  place the shape: every position p becomes p * SCALE + (X, Y, Z); scene files
+//               have no transforms, so this is how a mesh gets its size and place
 //   glintor_meshgen seeds FOLDER
 //     small meshes of every shape in every encoding, the starting inputs of the PLY fuzzer
 #include <algorithm>
@@ -50,7 +52,8 @@ bool MakeShape(const std::string& shape, int detail, PlyMesh& mesh) {
 int Usage() {
     std::fprintf(stderr,
                  "Usage: glintor_meshgen sphere|torus|terrain|large "
-                 "ascii|binary_little_endian|binary_big_endian OUTPUT.ply [DETAIL]\n"
+                 "ascii|binary_little_endian|binary_big_endian OUTPUT.ply "
+                 "[DETAIL [SCALE X Y Z]]\n"
                  "       glintor_meshgen seeds FOLDER\n");
     return 2;
 }
@@ -93,14 +96,22 @@ int main(int argc, char** argv) {
     if (argc == 3 && std::string(argv[1]) == "seeds") {
         return WriteSeeds(argv[2]);
     }
-    if (argc != 4 && argc != 5) {
+    if (argc != 4 && argc != 5 && argc != 9) {
         return Usage();
     }
     PlyEncoding encoding;
     PlyMesh mesh;
-    const int detail = argc == 5 ? std::atoi(argv[4]) : -1;
+    const int detail = argc >= 5 ? std::atoi(argv[4]) : -1;
     if (!ParseEncoding(argv[2], encoding) || !MakeShape(argv[1], detail, mesh)) {
         return Usage();
+    }
+    if (argc == 9) {
+        const float scale = std::strtof(argv[5], nullptr);
+        const glintor::Vector3 offset(std::strtof(argv[6], nullptr), std::strtof(argv[7], nullptr),
+                                      std::strtof(argv[8], nullptr));
+        for (glintor::Vector3& p : mesh.positions) {
+            p = p * scale + offset;
+        }
     }
     return Write(argv[3], mesh, encoding) ? 0 : 1;
 }

@@ -135,20 +135,17 @@ TEST(ObjectsSectionTest, PlaneNormalIsKeptAsWritten) {
 
 TEST(ObjectsSectionTest, UnknownTypesAreSkipped) {
     Scene scene;
-    const Loaded loaded =
-        Load(Document("<Object Type=\"Cube\"><Radius>0</Radius></Object>"
-                      "<Object><Radius>0</Radius></Object>"
-                      // Meshes are not read yet: a File object adds nothing for now.
-                      "<Object Type=\"File\"><PlyFile>missing.ply</PlyFile></Object>"
-                      "<Object Type=\"Plane\"/><Object Type=\"Sphere\"/>"),
-             scene);
+    const Loaded loaded = Load(Document("<Object Type=\"Cube\"><Radius>0</Radius></Object>"
+                                        "<Object><Radius>0</Radius></Object>"
+                                        "<Object Type=\"Plane\"/><Object Type=\"Sphere\"/>"),
+                               scene);
     ASSERT_TRUE(loaded.ok);
     EXPECT_TRUE(loaded.messages.empty());
     ASSERT_EQ(scene.objects.size(), 2u);
     EXPECT_NE(ObjectAt<PlanePrim>(scene, 0), nullptr);
     EXPECT_NE(ObjectAt<SpherePrim>(scene, 1), nullptr);
     // Reserved for every Object element, used or not.
-    EXPECT_EQ(scene.objects.capacity(), 5u);
+    EXPECT_EQ(scene.objects.capacity(), 4u);
 }
 
 // ---- World bounding sphere ----
