@@ -1,6 +1,9 @@
 #include "app/display_probe.h"
 
 #include <X11/Xlib.h>
+#include <unistd.h>
+
+#include <cstdio>
 
 namespace glintor {
 
@@ -11,6 +14,20 @@ bool DisplayAvailable() {
     }
     XCloseDisplay(display);
     return true;
+}
+
+namespace {
+
+int DisplayLost(Display*) {
+    std::fflush(stdout);
+    std::fflush(stderr);
+    _exit(0);
+}
+
+}  // namespace
+
+void EndProcessWhenDisplayIsLost() {
+    XSetIOErrorHandler(DisplayLost);
 }
 
 }  // namespace glintor

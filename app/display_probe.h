@@ -6,4 +6,9 @@ namespace glintor {
 
 bool DisplayAvailable();
 
+// When the window system goes away under a running preview (server ended, connection cut), the
+// process ends as if the window had been closed: status 0, without running exit handlers under
+// the render threads.
+void EndProcessWhenDisplayIsLost();
+
 }  // namespace glintor

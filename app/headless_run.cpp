@@ -80,10 +80,7 @@ int RunHeadless(RenderSession& session) {
     const bool saved = session.SaveImage();
     session.AppendStatistics(figures);
     job.finished = true;
-    if (job.droppedSamples > 0) {
-        std::fprintf(stderr, "Dropped %llu samples whose radiance was not a finite number\n",
-                     static_cast<unsigned long long>(job.droppedSamples));
-    }
+    session.ReportDroppedSamples();
     if (!saved) {
         std::fprintf(stderr, "Could not save the image to '%s'\n", session.ImageName().c_str());
         return 1;

@@ -7,6 +7,7 @@
 #include <string>
 #include <utility>
 
+#include "app/display_probe.h"
 #include "app/preview_layout.h"
 #include "core/film.h"
 #include "core/render_job.h"
@@ -189,6 +190,7 @@ void Timer(int) {
             std::fprintf(stderr, "Could not save the image to '%s'\n", session.ImageName().c_str());
         }
         session.AppendStatistics(figures);
+        session.ReportDroppedSamples();
         job.finished = true;
     }
     glutPostRedisplay();
@@ -210,6 +212,7 @@ void OpenPreviewWindow(RenderSession& session, int& argc, char** argv) {
     RefreshToneLine();
 
     glutInit(&argc, argv);
+    EndProcessWhenDisplayIsLost();
     const int screenWidth = glutGet(GLUT_SCREEN_WIDTH);
     const int screenHeight = glutGet(GLUT_SCREEN_HEIGHT);
     s.layout = PreviewLayout::ForImage(session.film->width, session.film->height);

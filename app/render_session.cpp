@@ -1,5 +1,7 @@
 #include "app/render_session.h"
 
+#include <cstdio>
+
 #include "app/image_output.h"
 #include "app/statistics_log.h"
 #include "core/film.h"
@@ -49,6 +51,13 @@ bool RenderSession::AppendStatistics(const StatusFigures& figures) const {
     stats.height = static_cast<uint32_t>(film->height);
     stats.threads = static_cast<uint32_t>(threadCount);
     return glintor::AppendStatistics(ImageName(), stats, LocalDate());
+}
+
+void RenderSession::ReportDroppedSamples() const {
+    if (job->droppedSamples > 0) {
+        std::fprintf(stderr, "Dropped %llu samples whose radiance was not a finite number\n",
+                     static_cast<unsigned long long>(job->droppedSamples));
+    }
 }
 
 }  // namespace glintor

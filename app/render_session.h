@@ -32,6 +32,8 @@ struct RenderSession {
     bool SaveImage() const;
     // Appends the statistics row for these figures beside the image.
     bool AppendStatistics(const StatusFigures& figures) const;
+    // Says on standard error how many samples were left out for a non-finite radiance, if any.
+    void ReportDroppedSamples() const;
 };
 
 }  // namespace glintor

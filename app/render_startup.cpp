@@ -82,6 +82,8 @@ int StartRendering(Scene& scene, const std::string& title, int& argc, char** arg
         return status;
     }
     RunPreviewLoop();
+    // The loop returned: the film and scene go away with this frame, so the threads must be done.
+    CRenderThread::JoinAll(renderThreads);
     return 0;
 }
 
