@@ -9,7 +9,10 @@
 #include "core/path_integrator.h"
 #include "core/sampling.h"
 #include "lights/env_light.h"
+#include "scene/scene_loader.h"
+#include "tests/scene/collected_messages.h"
 #include "tests/support/scene_builder.h"
+#include "tests/support/test_paths.h"
 
 namespace glintor {
 namespace {
@@ -112,6 +115,57 @@ TEST(EnvironmentFurnace, BrightSpotAgreesWithUniformDirections) {
         brute *= albedo * albedo / M_PI * 4.0 * M_PI / Directions;
         EXPECT_NEAR(rendered.y, brute, 0.04 * brute)
             << "normal " << n.x << "," << n.y << "," << n.z;
+    }
+}
+
+}  // namespace
+}  // namespace glintor
+
+namespace glintor {
+namespace {
+
+// Real captured environments light a scene, and camera rays that miss see the picture itself.
+TEST(EnvironmentFurnace, RealPicturesLightAScene) {
+    if (!testing::HasSharedData()) {
+        GTEST_SKIP() << "shared data folder not found: real environment pictures not tested";
+    }
+    for (const char* name : {"env/rooitou_park_1k.hdr", "env/KernerEnvLatLong.exr"}) {
+        const std::string folder = testing::ScratchFolder("real_environment");
+        const std::string path = testing::WriteFile(
+            folder + "/scene.xml",
+            "<Glintor><Scene><Render><Samples>2</Samples><MaxDepth>3</MaxDepth></Render>"
+            "<Camera><Pos x=\"0\" y=\"-4\" z=\"1\"/><LookAt x=\"0\" y=\"0\" z=\"1\"/>"
+            "<Up x=\"0\" y=\"0\" z=\"1\"/><FOV>60</FOV></Camera><Film><Width>128</Width>"
+            "<Height>128</Height></Film></Scene>"
+            "<Materials><Material Type=\"MATTE\"><Diffuse r=\"0.8\" g=\"0.8\" b=\"0.8\"/>"
+            "</Material></Materials><Objects><Object Type=\"Sphere\"><Center x=\"0\" y=\"0\" "
+            "z=\"1\"/><Radius>0.5</Radius></Object></Objects><Lights><Light Type=\"Env\"><File>" +
+                testing::SharedDataPath(name) + "</File></Light></Lights></Glintor>");
+        Scene scene;
+        testing::CollectedMessages messages;
+        ::testing::internal::CaptureStdout();
+        ASSERT_TRUE(LoadScene(path.c_str(), scene));
+        ::testing::internal::GetCapturedStdout();
+        EXPECT_TRUE(messages.texts.empty()) << name;
+        ASSERT_NE(scene.envLight, nullptr);
+
+        Film film(scene.width, scene.height);
+        PathIntegrator integrator;
+        integrator.Setup(scene, film);
+        integrator.RenderBlock(scene, {0, 0, 128, 128});
+        EXPECT_EQ(integrator.droppedSamples, 0u) << name;
+        const float* centre = film.accumulation + (64 * 128 + 64) * 4;
+        EXPECT_GT(centre[0] + centre[1] + centre[2], 0.0f) << name << ": the sphere is lit";
+
+        // A ray that misses everything adds exactly what the picture shows in its direction.
+        Vector3 colour;
+        PathSample sample;
+        const Ray up(Vector3(0, -4, 1), Vector3(0, 0, 1), RayInfinity);
+        integrator.Radiance(up, scene, colour, sample);
+        Vector3 expected;
+        scene.envLight->Emitted(expected, up.direction, nullptr);
+        EXPECT_EQ(colour, expected) << name;
+        EXPECT_FALSE(expected.IsBlack()) << name;
     }
 }
 
