@@ -153,18 +153,7 @@ void AreaLight::Sample(Vector3& radiance, const PathSample& sample, RandomGenera
         return;
     }
     pdf = InvTwoPi / (Extent * cosLight) * dist2;
-    if (pdf < 0.0f) {
-        RejectSample(radiance, pdf);
-        return;
-    }
-    radiance = Color * Power;
-    // A direction in the light's plane, or a rectangle of zero area, gives an infinite pdf and so
-    // no contribution; answering pdf 0 says the same without letting infinity out.
-    if (!IsFiniteSample(radiance, pdf)) {
-        RejectSample(radiance, pdf);
-        return;
-    }
-    AimShadowRay(shadowRay, point, w, dist - 0.001f);
+    AcceptSurfaceSample(radiance, pdf, shadowRay, point, w, dist);
 }
 
 void AreaLight::Emitted(Vector3& radiance, const Vector3& direction, const Vector3* normal) const {

@@ -73,6 +73,20 @@ protected:
                std::isfinite(radiance.z);
     }
 
+    // Completes a sample of a light's surface with the pdf already set: radiance Color x Power
+    // and a shadow ray that stops just short of the sampled point, at dist along w. A negative
+    // pdf, or one that is infinite (a direction in the light's plane, a light of zero size),
+    // gives a rejected sample instead: the same zero contribution without letting infinity out.
+    void AcceptSurfaceSample(Vector3& radiance, float& pdf, Ray& shadowRay, const Vector3& point,
+                             const Vector3& w, float dist) const {
+        radiance = Color * Power;
+        if (!(pdf >= 0.0f) || !IsFiniteSample(radiance, pdf)) {
+            RejectSample(radiance, pdf);
+            return;
+        }
+        AimShadowRay(shadowRay, point, w, dist - 0.001f);
+    }
+
     // Points the shadow ray from the lit point along direction; it stops maxDistance along it
     // (short of a light at a finite distance, RayInfinity for lights at infinity).
     static void AimShadowRay(Ray& shadowRay, const Vector3& point, const Vector3& direction,

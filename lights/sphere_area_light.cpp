@@ -43,18 +43,7 @@ void SphereAreaLight::Sample(Vector3& radiance, const PathSample& sample, Random
         return;
     }
     pdf = InvFourPi / (Extent * cosSurface) * dist2;
-    if (pdf < 0.0f) {
-        RejectSample(radiance, pdf);
-        return;
-    }
-    radiance = Color * Power;
-    // A point in the lit surface's tangent plane, or a sphere of radius 0, gives an infinite pdf
-    // and so no contribution; answering pdf 0 says the same without letting infinity out.
-    if (!IsFiniteSample(radiance, pdf)) {
-        RejectSample(radiance, pdf);
-        return;
-    }
-    AimShadowRay(shadowRay, point, w, dist - 0.001f);
+    AcceptSurfaceSample(radiance, pdf, shadowRay, point, w, dist);
 }
 
 void SphereAreaLight::Emitted(Vector3& radiance, const Vector3& direction,
