@@ -1,9 +1,18 @@
 // Text lines made of fixed-width fields, as in the preview's status line and the statistics log.
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 namespace glintor {
+
+// printf-style formatting of one short field text.
+template <typename... Args>
+std::string FormatField(const char* format, Args... args) {
+    char text[64];
+    std::snprintf(text, sizeof text, format, args...);
+    return text;
+}
 
 // Copies text into line[start, start + width): left-aligned, cut at the width, padded with blanks.
 // The line is never grown; a field reaching past its end is cut there.

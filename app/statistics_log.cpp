@@ -19,41 +19,27 @@ constexpr size_t RowLength = 115;
 
 std::string FormatStatisticsRow(const RenderStatistics& stats, const std::tm& date) {
     std::string row(RowLength, ' ');
-    char text[64];
     const double t = stats.seconds;
-
     WriteField(row, 0, 8, std::string("v0.") + BuildString);
-    std::snprintf(text, sizeof text, "%.2d/%.2d/%.4d", date.tm_mon + 1, date.tm_mday,
-                  date.tm_year + 1900);
-    WriteField(row, 8, 10, text);
+    WriteField(row, 8, 10,
+               FormatField("%.2d/%.2d/%.4d", date.tm_mon + 1, date.tm_mday, date.tm_year + 1900));
     if (t > 3600.0) {
-        std::snprintf(text, sizeof text, "%0.2fh", t / 3600.0);
+        WriteField(row, 19, 6, FormatField("%0.2fh", t / 3600.0));
     } else if (t > 60.0) {
-        std::snprintf(text, sizeof text, "%0.2fm", t / 60.0);
+        WriteField(row, 19, 6, FormatField("%0.2fm", t / 60.0));
     } else {
-        std::snprintf(text, sizeof text, "%0.2fs", t);
+        WriteField(row, 19, 6, FormatField("%0.2fs", t));
     }
-    WriteField(row, 19, 6, text);
-    std::snprintf(text, sizeof text, "%5.2f", stats.samplesPerPixel);
-    WriteField(row, 26, 10, text);
-    std::snprintf(text, sizeof text, "%7.2fK", stats.kiloSamplesPerSecond);
-    WriteField(row, 36, 10, text);
-    std::snprintf(text, sizeof text, "%7.2fK", stats.kiloRaysPerSecond);
-    WriteField(row, 46, 10, text);
-    std::snprintf(text, sizeof text, "%ux%u", stats.samples, stats.shadowRays);
-    WriteField(row, 57, 6, text);
-    std::snprintf(text, sizeof text, "%u", stats.maxDepth);
-    WriteField(row, 65, 6, text);
-    std::snprintf(text, sizeof text, "%u", stats.lights);
-    WriteField(row, 71, 6, text);
-    std::snprintf(text, sizeof text, "%u", stats.objects);
-    WriteField(row, 78, 6, text);
-    std::snprintf(text, sizeof text, "%u", stats.triangles);
-    WriteField(row, 86, 6, text);
-    std::snprintf(text, sizeof text, "%ux%u", stats.width, stats.height);
-    WriteField(row, 96, 10, text);
-    std::snprintf(text, sizeof text, "%u", stats.threads);
-    WriteField(row, 107, 6, text);
+    WriteField(row, 26, 10, FormatField("%5.2f", stats.samplesPerPixel));
+    WriteField(row, 36, 10, FormatField("%7.2fK", stats.kiloSamplesPerSecond));
+    WriteField(row, 46, 10, FormatField("%7.2fK", stats.kiloRaysPerSecond));
+    WriteField(row, 57, 6, FormatField("%ux%u", stats.samples, stats.shadowRays));
+    WriteField(row, 65, 6, FormatField("%u", stats.maxDepth));
+    WriteField(row, 71, 6, FormatField("%u", stats.lights));
+    WriteField(row, 78, 6, FormatField("%u", stats.objects));
+    WriteField(row, 86, 6, FormatField("%u", stats.triangles));
+    WriteField(row, 96, 10, FormatField("%ux%u", stats.width, stats.height));
+    WriteField(row, 107, 6, FormatField("%u", stats.threads));
     return TrimBlanks(row);
 }
 

@@ -1,21 +1,8 @@
 #include "app/status_line.h"
 
-#include <cstdio>
-
 #include "app/fixed_fields.h"
 
 namespace glintor {
-
-namespace {
-
-template <typename... Args>
-std::string Format(const char* format, Args... args) {
-    char text[64];
-    std::snprintf(text, sizeof text, format, args...);
-    return text;
-}
-
-}  // namespace
 
 StatusFigures ComputeStatusFigures(double seconds, uint64_t sampleTotal, uint64_t rayTotal,
                                    uint64_t pixelCount) {
@@ -33,24 +20,24 @@ StatusFigures ComputeStatusFigures(double seconds, uint64_t sampleTotal, uint64_
 
 std::string FormatTimeField(double t) {
     if (t > 3600.0) {
-        return Format("Time: %5.2fh", t / 3600.0);
+        return FormatField("Time: %5.2fh", t / 3600.0);
     }
     if (t > 60.0) {
-        return Format("Time: %5.2fm", t / 60.0);
+        return FormatField("Time: %5.2fm", t / 60.0);
     }
-    return Format("Time: %5.2fs", t);
+    return FormatField("Time: %5.2fs", t);
 }
 
 std::string FormatSamplesPerPixelField(const StatusFigures& f) {
-    return Format("s/p: %5.2f", f.samplesPerPixel);
+    return FormatField("s/p: %5.2f", f.samplesPerPixel);
 }
 
 std::string FormatSamplesPerSecondField(const StatusFigures& f) {
-    return Format("s/s: %7.2fK", f.kiloSamplesPerSecond);
+    return FormatField("s/s: %7.2fK", f.kiloSamplesPerSecond);
 }
 
 std::string FormatRaysPerSecondField(const StatusFigures& f) {
-    return Format("r/s: %7.2fK", f.kiloRaysPerSecond);
+    return FormatField("r/s: %7.2fK", f.kiloRaysPerSecond);
 }
 
 void WriteStatusFields(std::string& line, const StatusFigures& f) {
