@@ -125,3 +125,42 @@ TEST(RenderThreads, TwoThreadsAgreeWithOneWithinNoise) {
 
 }  // namespace
 }  // namespace glintor
+
+namespace glintor {
+namespace {
+
+// The preview saves and logs as soon as it sees no active thread: by then every thread must have
+// handed over the counters of its last block.
+TEST(RenderThreads, TotalsAreCompleteWhenTheLastThreadCountsItselfOut) {
+    auto scene = SmallScene();
+    scene->settings.samples = 2;
+    Film film(scene->width, scene->height);
+    RenderJob job;
+    job.scene = scene.get();
+    job.film = &film;
+    job.blockSize = 16;
+    job.activeThreads = 2;
+    job.BuildBlocks(film.width, film.height);
+    std::vector<std::unique_ptr<CRenderThread>> workers;
+    for (int i = 0; i < 2; ++i) {
+        workers.push_back(std::make_unique<CRenderThread>());
+        workers.back()->Start(&job);
+    }
+    uint64_t samplesSeen = 0;
+    for (;;) {
+        pthread_mutex_lock(&job.lock);
+        const int32_t active = job.activeThreads;
+        samplesSeen = job.sampleTotal;
+        pthread_mutex_unlock(&job.lock);
+        if (active == 0) {
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_EQ(samplesSeen, 128u * 128u * 2u);
+    EXPECT_EQ(job.BlocksDone(), job.blockCount);
+    CRenderThread::JoinAll(workers);
+}
+
+}  // namespace
+}  // namespace glintor
