@@ -6,15 +6,12 @@
 #include <numbers>
 
 #include "core/sampling.h"
+#include "tests/support/vector_expect.h"
 
 namespace glintor {
 namespace {
 
-void ExpectNear(const Vector3& a, const Vector3& b, float eps = 1e-6f) {
-    EXPECT_NEAR(a.x, b.x, eps);
-    EXPECT_NEAR(a.y, b.y, eps);
-    EXPECT_NEAR(a.z, b.z, eps);
-}
+using testing::ExpectNear;
 
 bool IsFinite(const Vector3& v) {
     return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);

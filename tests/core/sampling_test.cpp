@@ -6,21 +6,18 @@
 #include <numbers>
 
 #include "tests/support/chi_square.h"
+#include "tests/support/vector_expect.h"
 
 namespace glintor {
 namespace {
+
+using testing::ExpectNear;
 
 using testing::ChiSquareOptions;
 using testing::DirectionChiSquare;
 
 constexpr double Pi = std::numbers::pi;
 constexpr float LargestUniform = 16777215.0f / 16777216.0f;
-
-void ExpectNear(const Vector3& a, const Vector3& b, float eps = 1e-6f) {
-    EXPECT_NEAR(a.x, b.x, eps);
-    EXPECT_NEAR(a.y, b.y, eps);
-    EXPECT_NEAR(a.z, b.z, eps);
-}
 
 TEST(ChiSquareHelper, PValuesMatchPublishedTables) {
     // Upper 5% and 1% points of the chi-square distribution.

@@ -3,15 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include "tests/support/vector_expect.h"
 
 namespace glintor {
 namespace {
 
-void ExpectNear(const Vector3& a, const Vector3& b, float eps = 1e-6f) {
-    EXPECT_NEAR(a.x, b.x, eps);
-    EXPECT_NEAR(a.y, b.y, eps);
-    EXPECT_NEAR(a.z, b.z, eps);
-}
+using testing::ExpectNear;
 
 TEST(Vector3, ZeroVectorNormalisesToZero) {
     Vector3 v;

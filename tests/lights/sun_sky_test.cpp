@@ -11,21 +11,18 @@
 #include "lights/sun_light.h"
 #include "lights/sun_spectrum.h"
 #include "tests/support/chi_square.h"
+#include "tests/support/vector_expect.h"
 
 namespace glintor {
 namespace {
+
+using testing::ExpectNear;
 
 using testing::ChiSquareOptions;
 using testing::CountsChiSquare;
 using testing::DirectionChiSquare;
 
 constexpr double Pi = std::numbers::pi;
-
-void ExpectNear(const Vector3& a, const Vector3& b, float eps) {
-    EXPECT_NEAR(a.x, b.x, eps);
-    EXPECT_NEAR(a.y, b.y, eps);
-    EXPECT_NEAR(a.z, b.z, eps);
-}
 
 bool IsFinite(const Vector3& v) {
     return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);

@@ -4,34 +4,23 @@
 
 #include "materials/btdf_glass.h"
 #include "materials/btdf_thin_glass.h"
+#include "tests/support/bxdf_sampling.h"
+#include "tests/support/vector_expect.h"
 
 namespace glintor {
 namespace {
 
+using testing::ExpectNear;
+using testing::Scattered;
+
 constexpr double Pi = 3.14159265358979323846;
-
-void ExpectNear(const Vector3& a, const Vector3& b, float eps = 1e-6f) {
-    EXPECT_NEAR(a.x, b.x, eps);
-    EXPECT_NEAR(a.y, b.y, eps);
-    EXPECT_NEAR(a.z, b.z, eps);
-}
-
-struct Scattered {
-    Vector3 f;
-    Vector3 wi;
-    bool isSpecular = false;
-    float pdf = -1.0f;
-};
 
 // nFacing is derived the way the integrator does it, from the ray direction -wo.
 Scattered Sample(const BxDFBase& bxdf, float scatterU, const Vector3& wo, const Vector3& n) {
-    static RandomGenerator generator;
     PathSample sample{};
     sample.scatterU = scatterU;
     const Vector3 nFacing = Dot(-wo, n) > 0.0f ? -n : n;
-    Scattered s;
-    s.f = bxdf.SampleDirection(sample, generator, wo, s.wi, n, nFacing, s.isSpecular, s.pdf);
-    return s;
+    return testing::Scatter(bxdf, sample, wo, n, nFacing);
 }
 
 BTDF_Glass Glass(float ior) {

@@ -7,35 +7,24 @@
 #include "materials/brdf_gloss.h"
 #include "materials/brdf_matte.h"
 #include "materials/brdf_ward.h"
+#include "tests/support/bxdf_sampling.h"
+#include "tests/support/vector_expect.h"
 
 namespace glintor {
 namespace {
 
+using testing::ExpectNear;
+using testing::Scattered;
+
 constexpr double Pi = 3.14159265358979323846;
-
-void ExpectNear(const Vector3& a, const Vector3& b, float eps = 1e-6f) {
-    EXPECT_NEAR(a.x, b.x, eps);
-    EXPECT_NEAR(a.y, b.y, eps);
-    EXPECT_NEAR(a.z, b.z, eps);
-}
-
-struct Scattered {
-    Vector3 f;
-    Vector3 wi;
-    bool isSpecular = false;
-    float pdf = -1.0f;
-};
 
 Scattered Sample(const BxDFBase& bxdf, float scatterU, float scatterV, float lightU,
                  const Vector3& wo, const Vector3& nFacing) {
-    static RandomGenerator generator;
     PathSample sample{};
     sample.scatterU = scatterU;
     sample.scatterV = scatterV;
     sample.lightU = lightU;
-    Scattered s;
-    s.f = bxdf.SampleDirection(sample, generator, wo, s.wi, nFacing, nFacing, s.isSpecular, s.pdf);
-    return s;
+    return testing::Scatter(bxdf, sample, wo, nFacing, nFacing);
 }
 
 BRDF_Gloss Gloss(const Vector3& reflection, const Vector3& diffuse, float fresnel, float exp) {

@@ -6,15 +6,14 @@
 
 #include "materials/brdf_matte.h"
 #include "materials/brdf_shiny.h"
+#include "tests/support/bxdf_sampling.h"
+#include "tests/support/vector_expect.h"
 
 namespace glintor {
 namespace {
 
-void ExpectNear(const Vector3& a, const Vector3& b, float eps = 1e-6f) {
-    EXPECT_NEAR(a.x, b.x, eps);
-    EXPECT_NEAR(a.y, b.y, eps);
-    EXPECT_NEAR(a.z, b.z, eps);
-}
+using testing::ExpectNear;
+using testing::Scattered;
 
 TEST(BxDFBase, NewObjectIsBlackWithoutFlagsAndEmissionFollowsTheSumTest) {
     BRDF_Matte matte;
@@ -100,22 +99,12 @@ TEST(SampleReflectionLobe, SideFrameDependsOnTheNormalNotTheMirrorDirection) {
                Vector3(0.5f, 0, -sinT), 1e-5f);
 }
 
-struct Scattered {
-    Vector3 f;
-    Vector3 wi;
-    bool isSpecular = false;
-    float pdf = -1.0f;
-};
-
 Scattered Sample(const BxDFBase& bxdf, float scatterU, float scatterV, const Vector3& wo,
                  const Vector3& n, const Vector3& nFacing) {
-    static RandomGenerator generator;
     PathSample sample{};
     sample.scatterU = scatterU;
     sample.scatterV = scatterV;
-    Scattered s;
-    s.f = bxdf.SampleDirection(sample, generator, wo, s.wi, n, nFacing, s.isSpecular, s.pdf);
-    return s;
+    return testing::Scatter(bxdf, sample, wo, n, nFacing);
 }
 
 BRDF_Matte Matte(const Vector3& diffuse) {

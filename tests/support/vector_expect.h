@@ -1,0 +1,16 @@
+// Component-wise comparison of vectors in tests.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include "core/vector.h"
+
+namespace glintor::testing {
+
+inline void ExpectNear(const Vector3& a, const Vector3& b, float eps = 1e-6f) {
+    EXPECT_NEAR(a.x, b.x, eps);
+    EXPECT_NEAR(a.y, b.y, eps);
+    EXPECT_NEAR(a.z, b.z, eps);
+}
+
+}  // namespace glintor::testing
