@@ -14,13 +14,13 @@
 #include <ctime>
 #include <random>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "core/vector.h"
 #include "geometry/intersection.h"
 #include "geometry/qbvh.h"
 #include "scene/ply_import.h"
+#include "scene/ply_shapes.h"
 
 #ifdef GLINTOR_HAVE_EMBREE
 #include <embree3/rtcore.h>
@@ -103,7 +103,7 @@ float Fractal(float x, float y) {
 }
 
 // A fractal heightfield of cells x cells squares, two triangles each, 100 units across.
-BenchMesh MakeTerrain(int cells) {
+BenchMesh MakeHeightField(int cells) {
     BenchMesh mesh;
     mesh.name = "terrain";
     const int side = cells + 1;
@@ -129,47 +129,17 @@ BenchMesh MakeTerrain(int cells) {
 
 // A subdivided icosahedron with a noisy radius: a closed object seen from all sides.
 BenchMesh MakeBumpySphere(int level) {
-    const float g = (1.0f + std::sqrt(5.0f)) / 2.0f;
-    std::vector<Vector3> unit = {{-1, g, 0}, {1, g, 0}, {-1, -g, 0}, {1, -g, 0},
-                                 {0, -1, g}, {0, 1, g}, {0, -1, -g}, {0, 1, -g},
-                                 {g, 0, -1}, {g, 0, 1}, {-g, 0, -1}, {-g, 0, 1}};
-    for (Vector3& p : unit) {
-        p.Normalize();
-    }
-    std::vector<int32_t> faces = {0, 11, 5, 0, 5,  1,  0,  1,  7,  0,  7, 10, 0, 10, 11,
-                                  1, 5,  9, 5, 11, 4,  11, 10, 2,  10, 7, 6,  7, 1,  8,
-                                  3, 9,  4, 3, 4,  2,  3,  2,  6,  3,  6, 8,  3, 8,  9,
-                                  4, 9,  5, 2, 4,  11, 6,  2,  10, 8,  6, 7,  9, 8,  1};
-    for (int l = 0; l < level; ++l) {
-        std::unordered_map<uint64_t, int32_t> midpoints;
-        midpoints.reserve(faces.size());
-        auto midpoint = [&](int32_t a, int32_t b) {
-            const uint64_t key = (static_cast<uint64_t>(std::min(a, b)) << 32) |
-                                 static_cast<uint32_t>(std::max(a, b));
-            const auto [at, added] = midpoints.try_emplace(key, 0);
-            if (added) {
-                unit.push_back(((unit[a] + unit[b]) * 0.5f).Normalized());
-                at->second = static_cast<int32_t>(unit.size() - 1);
-            }
-            return at->second;
-        };
-        std::vector<int32_t> next;
-        next.reserve(faces.size() * 4);
-        for (size_t f = 0; f < faces.size(); f += 3) {
-            const int32_t a = faces[f], b = faces[f + 1], c = faces[f + 2];
-            const int32_t ab = midpoint(a, b), bc = midpoint(b, c), ca = midpoint(c, a);
-            next.insert(next.end(), {a, ab, ca, b, bc, ab, c, ca, bc, ab, bc, ca});
-        }
-        faces.swap(next);
-    }
+    const PlyMesh sphere = MakeIcosphere(level);
     BenchMesh mesh;
     mesh.name = "bumpy sphere";
-    mesh.positions.reserve(unit.size());
-    for (const Vector3& p : unit) {
+    mesh.positions.reserve(sphere.positions.size());
+    for (const Vector3& p : sphere.positions) {
         const float bump = Fractal(p.x * 4.0f + 9.0f, p.y * 4.0f + p.z * 3.0f + 5.0f);
         mesh.positions.push_back(p * (20.0f * (0.85f + 0.2f * bump)));
     }
-    mesh.indices = std::move(faces);
+    for (const auto& triangle : sphere.triangles) {
+        mesh.indices.insert(mesh.indices.end(), triangle.begin(), triangle.end());
+    }
     return mesh;
 }
 
@@ -477,7 +447,7 @@ int main(int argc, char** argv) {
 #endif
     auto wanted = [&](const char* name) { return std::strstr(name, options.only.c_str()); };
     if (wanted("terrain")) {
-        glintor::RunMesh(glintor::MakeTerrain(options.quick ? 256 : 1024), options);
+        glintor::RunMesh(glintor::MakeHeightField(options.quick ? 256 : 1024), options);
     }
     if (wanted("bumpy sphere")) {
         glintor::RunMesh(glintor::MakeBumpySphere(options.quick ? 6 : 9), options);

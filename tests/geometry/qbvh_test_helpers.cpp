@@ -4,8 +4,9 @@
 
 #include <cmath>
 #include <cstring>
-#include <map>
 #include <utility>
+
+#include "scene/ply_shapes.h"
 
 namespace glintor::testing {
 
@@ -20,43 +21,14 @@ bool Mesh::BuildInto(QBVH& bvh) const {
 }
 
 Mesh MakeIcosphere(int level, float radius, const Vector3& center) {
-    const float g = (1.0f + std::sqrt(5.0f)) / 2.0f;
-    std::vector<Vector3> unit = {{-1, g, 0}, {1, g, 0}, {-1, -g, 0}, {1, -g, 0},
-                                 {0, -1, g}, {0, 1, g}, {0, -1, -g}, {0, 1, -g},
-                                 {g, 0, -1}, {g, 0, 1}, {-g, 0, -1}, {-g, 0, 1}};
-    for (Vector3& p : unit) {
-        p.Normalize();
-    }
-    std::vector<int32_t> faces = {0, 11, 5, 0, 5,  1,  0,  1,  7,  0,  7, 10, 0, 10, 11,
-                                  1, 5,  9, 5, 11, 4,  11, 10, 2,  10, 7, 6,  7, 1,  8,
-                                  3, 9,  4, 3, 4,  2,  3,  2,  6,  3,  6, 8,  3, 8,  9,
-                                  4, 9,  5, 2, 4,  11, 6,  2,  10, 8,  6, 7,  9, 8,  1};
-    for (int l = 0; l < level; ++l) {
-        std::map<std::pair<int32_t, int32_t>, int32_t> midpoints;
-        auto midpoint = [&](int32_t a, int32_t b) {
-            const auto key = std::minmax(a, b);
-            const auto found = midpoints.find(key);
-            if (found != midpoints.end()) {
-                return found->second;
-            }
-            unit.push_back(((unit[a] + unit[b]) * 0.5f).Normalized());
-            const int32_t index = static_cast<int32_t>(unit.size() - 1);
-            midpoints[key] = index;
-            return index;
-        };
-        std::vector<int32_t> next;
-        for (size_t f = 0; f < faces.size(); f += 3) {
-            const int32_t a = faces[f], b = faces[f + 1], c = faces[f + 2];
-            const int32_t ab = midpoint(a, b), bc = midpoint(b, c), ca = midpoint(c, a);
-            next.insert(next.end(), {a, ab, ca, b, bc, ab, c, ca, bc, ab, bc, ca});
-        }
-        faces = std::move(next);
-    }
+    const PlyMesh sphere = glintor::MakeIcosphere(level);
     Mesh mesh;
-    for (const Vector3& p : unit) {
+    for (const Vector3& p : sphere.positions) {
         mesh.positions.push_back(center + p * radius);
     }
-    mesh.indices = std::move(faces);
+    for (const auto& triangle : sphere.triangles) {
+        mesh.indices.insert(mesh.indices.end(), triangle.begin(), triangle.end());
+    }
     return mesh;
 }
 
