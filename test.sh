@@ -17,9 +17,9 @@ GLINTOR_CMAKE_ARGS="-DGLINTOR_SANITIZE=address,undefined -DGLINTOR_BENCHMARKS=OF
  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
  ctest --output-on-failure -j "$jobs")
 # ThreadSanitizer: render threads taking blocks and handing over counters, two at a time.
-GLINTOR_BUILD_DIR=build-tsan GLINTOR_BUILD_TYPE=RelWithDebInfo GLINTOR_TARGETS=tests_core \
+GLINTOR_BUILD_DIR=build-tsan GLINTOR_BUILD_TYPE=RelWithDebInfo GLINTOR_TARGETS=tests_render \
 GLINTOR_CMAKE_ARGS="-DGLINTOR_SANITIZE=thread -DGLINTOR_BENCHMARKS=OFF" \
     tools/setup.sh
-TSAN_OPTIONS=halt_on_error=1 build-tsan/tests/tests_core --gtest_filter='RenderThreads*:RenderJob*'
+TSAN_OPTIONS=halt_on_error=1 build-tsan/tests/tests_render --gtest_filter='RenderThreads*:RenderJob*'
 
 echo "All tests passed"

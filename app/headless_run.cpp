@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <thread>
 
-#include "core/render_job.h"
+#include "render/render_job.h"
 
 namespace glintor {
 

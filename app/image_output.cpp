@@ -6,8 +6,8 @@
 #include <cmath>
 #include <cstdio>
 
-#include "core/film.h"
-#include "materials/float_image.h"
+#include "formats/float_image.h"
+#include "render/film.h"
 
 namespace glintor {
 

@@ -9,8 +9,8 @@
 
 #include "app/display_probe.h"
 #include "app/preview_layout.h"
-#include "core/film.h"
-#include "core/render_job.h"
+#include "render/film.h"
+#include "render/render_job.h"
 
 namespace glintor {
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "app/render_startup.h"
-#include "core/platform.h"
+#include "platform/platform.h"
 #include "scene/scene_loader.h"
 
 namespace glintor {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "app/version.h"
-#include "scene/scene.h"
+#include "render/scene.h"
 
 namespace glintor {
 

@@ -4,10 +4,10 @@
 
 #include "app/image_output.h"
 #include "app/statistics_log.h"
-#include "core/film.h"
-#include "core/platform.h"
-#include "core/render_job.h"
-#include "scene/scene.h"
+#include "platform/platform.h"
+#include "render/film.h"
+#include "render/render_job.h"
+#include "render/scene.h"
 
 namespace glintor {
 

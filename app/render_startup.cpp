@@ -8,11 +8,11 @@
 #include "app/headless_run.h"
 #include "app/preview_window.h"
 #include "app/render_session.h"
-#include "core/film.h"
-#include "core/platform.h"
-#include "core/render_job.h"
-#include "core/render_thread.h"
-#include "scene/scene.h"
+#include "platform/platform.h"
+#include "render/film.h"
+#include "render/render_job.h"
+#include "render/render_thread.h"
+#include "render/scene.h"
 
 namespace glintor {
 

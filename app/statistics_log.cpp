@@ -4,7 +4,7 @@
 
 #include "app/fixed_fields.h"
 #include "app/version.h"
-#include "core/platform.h"
+#include "platform/platform.h"
 
 namespace glintor {
 

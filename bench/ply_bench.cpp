@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "scene/ply_import.h"
-#include "scene/ply_reader.h"
-#include "scene/ply_shapes.h"
+#include "formats/ply_import.h"
+#include "formats/ply_reader.h"
+#include "formats/ply_shapes.h"
 
 namespace {
 

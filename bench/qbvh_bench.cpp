@@ -16,11 +16,11 @@
 #include <string>
 #include <vector>
 
-#include "core/vector.h"
+#include "formats/ply_import.h"
+#include "formats/ply_shapes.h"
 #include "geometry/intersection.h"
 #include "geometry/qbvh.h"
-#include "scene/ply_import.h"
-#include "scene/ply_shapes.h"
+#include "math/vector.h"
 
 #ifdef GLINTOR_HAVE_EMBREE
 #include <embree3/rtcore.h>

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "core/film.h"
-#include "core/render_job.h"
-#include "core/render_thread.h"
-#include "scene/scene.h"
+#include "render/film.h"
+#include "render/render_job.h"
+#include "render/render_thread.h"
+#include "render/scene.h"
 #include "scene/scene_loader.h"
 
 namespace {

@@ -2,8 +2,8 @@
 // lowers hit.distance and fills the triangle fields of the record when it finds a nearer triangle.
 #pragma once
 
-#include "core/vector.h"
 #include "geometry/intersection.h"
+#include "math/vector.h"
 
 namespace glintor {
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "core/vector.h"
+#include "math/vector.h"
 
 namespace glintor {
 

@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "core/vector.h"
 #include "geometry/intersection.h"
+#include "math/vector.h"
 
 namespace glintor {
 

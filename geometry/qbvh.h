@@ -16,8 +16,8 @@
 
 #include <cstdint>
 
-#include "core/vector.h"
 #include "geometry/accelerator_base.h"
+#include "math/vector.h"
 
 namespace glintor {
 

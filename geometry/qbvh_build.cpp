@@ -5,9 +5,9 @@
 #include <cstring>
 #include <memory>
 
-#include "core/platform.h"
-#include "core/simd4.h"
 #include "geometry/qbvh.h"
+#include "math/simd4.h"
+#include "platform/platform.h"
 
 namespace glintor {
 namespace {

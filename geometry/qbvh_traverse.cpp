@@ -2,8 +2,8 @@
 #include <cassert>
 #include <cmath>
 
-#include "core/simd4.h"
 #include "geometry/qbvh.h"
+#include "math/simd4.h"
 
 namespace glintor {
 namespace {

@@ -2,8 +2,8 @@
 
 #include <cmath>
 
+#include "formats/ply_import.h"
 #include "geometry/qbvh.h"
-#include "scene/ply_import.h"
 
 namespace glintor {
 

@@ -14,9 +14,9 @@
 
 #include <memory>
 
+#include "formats/float_image.h"
 #include "lights/distribution.h"
 #include "lights/light_base.h"
-#include "materials/float_image.h"
 
 namespace glintor {
 

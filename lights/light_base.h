@@ -28,9 +28,9 @@
 
 #include <cmath>
 
-#include "core/random.h"
-#include "core/vector.h"
 #include "geometry/intersection.h"
+#include "math/random.h"
+#include "math/vector.h"
 
 namespace glintor {
 

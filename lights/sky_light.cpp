@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/sampling.h"
 #include "lights/spd.h"
+#include "math/sampling.h"
 
 namespace glintor {
 

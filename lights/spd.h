@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/vector.h"
+#include "math/vector.h"
 
 namespace glintor {
 

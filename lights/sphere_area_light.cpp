@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "core/sampling.h"
+#include "math/sampling.h"
 
 namespace glintor {
 

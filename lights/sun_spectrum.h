@@ -4,7 +4,7 @@
 // gases and water vapour along the sun's relative optical mass, reduced to linear RGB.
 #pragma once
 
-#include "core/vector.h"
+#include "math/vector.h"
 
 namespace glintor {
 

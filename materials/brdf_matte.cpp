@@ -1,6 +1,6 @@
 #include "materials/brdf_matte.h"
 
-#include "core/sampling.h"
+#include "math/sampling.h"
 
 namespace glintor {
 

@@ -5,8 +5,8 @@
 // the hit's (u, v). A separate family from TextureBase: maps answer normals, not colours.
 #pragma once
 
-#include "core/vector.h"
 #include "geometry/intersection.h"
+#include "math/vector.h"
 
 namespace glintor {
 

@@ -1,8 +1,8 @@
 // A height picture whose differences to the next texel in u and in v tilt the normal.
 #pragma once
 
+#include "formats/float_image.h"
 #include "materials/bump_base.h"
-#include "materials/float_image.h"
 
 namespace glintor {
 

@@ -31,8 +31,8 @@
 #include <cstdint>
 #include <limits>
 
-#include "core/random.h"
-#include "core/vector.h"
+#include "math/random.h"
+#include "math/vector.h"
 
 namespace glintor {
 

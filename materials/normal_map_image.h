@@ -2,8 +2,8 @@
 // channel mapped from [0, 1] to [-1, 1].
 #pragma once
 
+#include "formats/float_image.h"
 #include "materials/bump_base.h"
-#include "materials/float_image.h"
 
 namespace glintor {
 

@@ -5,8 +5,8 @@
 // all render threads.
 #pragma once
 
-#include "core/vector.h"
 #include "geometry/intersection.h"
+#include "math/vector.h"
 
 namespace glintor {
 

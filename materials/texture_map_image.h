@@ -1,7 +1,7 @@
 // A picture mapped onto the surface by the hit's texture coordinates.
 #pragma once
 
-#include "materials/float_image.h"
+#include "formats/float_image.h"
 #include "materials/texture_base.h"
 
 namespace glintor {

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "core/noise.h"
+#include "math/noise.h"
 
 namespace glintor {
 

@@ -17,7 +17,7 @@
 #include "materials/texture_checkerboard.h"
 #include "materials/texture_map_image.h"
 #include "materials/texture_marble.h"
-#include "scene/material.h"
+#include "render/material.h"
 #include "scene/scene_sections.h"
 #include "scene/value_readers.h"
 

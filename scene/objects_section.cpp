@@ -6,11 +6,11 @@
 #include <memory>
 #include <string>
 
-#include "core/platform.h"
 #include "geometry/plane_prim.h"
 #include "geometry/qbvh.h"
 #include "geometry/sphere_prim.h"
 #include "geometry/triangle_mesh_set.h"
+#include "platform/platform.h"
 #include "scene/scene_sections.h"
 #include "scene/value_readers.h"
 

@@ -1,8 +1,8 @@
 // The single entry of the scene description: reads a scene file into a Scene.
 #pragma once
 
-#include "scene/scene.h"
-#include "scene/xml_node.h"
+#include "formats/xml_node.h"
+#include "render/scene.h"
 
 namespace glintor {
 

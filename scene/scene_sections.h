@@ -4,8 +4,8 @@
 // after a fatal message of their own, and the loader then stops.
 #pragma once
 
-#include "scene/scene.h"
-#include "scene/xml_node.h"
+#include "formats/xml_node.h"
+#include "render/scene.h"
 
 namespace glintor {
 

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <utility>
 
-#include "core/platform.h"
+#include "platform/platform.h"
 
 namespace glintor {
 

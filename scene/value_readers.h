@@ -11,8 +11,8 @@
 #include <functional>
 #include <string>
 
-#include "core/vector.h"
-#include "scene/xml_node.h"
+#include "formats/xml_node.h"
+#include "math/vector.h"
 
 namespace glintor {
 

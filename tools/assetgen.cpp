@@ -11,8 +11,8 @@
 #include <functional>
 #include <string>
 
-#include "core/vector.h"
-#include "materials/float_image.h"
+#include "formats/float_image.h"
+#include "math/vector.h"
 
 namespace {
 

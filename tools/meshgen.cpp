@@ -15,7 +15,7 @@
 #include <filesystem>
 #include <string>
 
-#include "scene/ply_shapes.h"
+#include "formats/ply_shapes.h"
 
 namespace {
 

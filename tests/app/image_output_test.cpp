@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "core/film.h"
+#include "render/film.h"
 #include "tests/support/test_paths.h"
 
 namespace glintor {

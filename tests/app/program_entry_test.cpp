@@ -10,8 +10,8 @@
 
 #include "geometry/object_base.h"
 #include "lights/point_light.h"
-#include "scene/material.h"
-#include "tests/scene/collected_messages.h"
+#include "render/material.h"
+#include "tests/support/collected_messages.h"
 #include "tests/support/test_paths.h"
 
 namespace glintor {

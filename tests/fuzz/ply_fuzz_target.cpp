@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "scene/ply_import.h"
-#include "scene/ply_reader.h"
+#include "formats/ply_import.h"
+#include "formats/ply_reader.h"
 
 #if defined(__has_include)
 #if __has_include(<sanitizer/common_interface_defs.h>)

@@ -6,10 +6,10 @@
 #include <cstdlib>
 #include <string>
 
-#include "scene/scene.h"
+#include "formats/xml_node.h"
+#include "render/scene.h"
 #include "scene/scene_sections.h"
 #include "scene/value_readers.h"
-#include "scene/xml_node.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <random>
 #include <vector>
 
-#include "core/simd4.h"
+#include "math/simd4.h"
 
 namespace glintor {
 namespace {

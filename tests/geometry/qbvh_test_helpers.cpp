@@ -6,7 +6,7 @@
 #include <cstring>
 #include <utility>
 
-#include "scene/ply_shapes.h"
+#include "formats/ply_shapes.h"
 
 namespace glintor::testing {
 

@@ -6,9 +6,9 @@
 #include <random>
 #include <vector>
 
-#include "core/vector.h"
 #include "geometry/intersection.h"
 #include "geometry/qbvh.h"
+#include "math/vector.h"
 
 namespace glintor::testing {
 

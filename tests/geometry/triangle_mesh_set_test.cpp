@@ -14,8 +14,8 @@
 #include <thread>
 #include <vector>
 
+#include "formats/ply_writer.h"
 #include "geometry/qbvh.h"
-#include "scene/ply_writer.h"
 #include "tests/geometry/qbvh_test_helpers.h"
 #include "tests/support/test_paths.h"
 

@@ -6,7 +6,7 @@
 #include <limits>
 #include <vector>
 
-#include "core/random.h"
+#include "math/random.h"
 #include "tests/support/chi_square.h"
 
 namespace glintor {

@@ -8,9 +8,9 @@
 #include <optional>
 #include <vector>
 
-#include "core/random.h"
 #include "lights/area_light.h"
 #include "lights/sphere_area_light.h"
+#include "math/random.h"
 #include "tests/support/chi_square.h"
 
 namespace glintor {

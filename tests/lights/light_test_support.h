@@ -5,9 +5,9 @@
 
 #include <cmath>
 
-#include "core/random.h"
-#include "core/vector.h"
 #include "lights/light_base.h"
+#include "math/random.h"
+#include "math/vector.h"
 
 namespace glintor::testing {
 

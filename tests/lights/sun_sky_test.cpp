@@ -5,11 +5,11 @@
 #include <optional>
 #include <vector>
 
-#include "core/sampling.h"
 #include "lights/sky_light.h"
 #include "lights/spd.h"
 #include "lights/sun_light.h"
 #include "lights/sun_spectrum.h"
+#include "math/sampling.h"
 #include "tests/support/chi_square.h"
 #include "tests/support/vector_expect.h"
 

@@ -5,9 +5,9 @@
 #include <functional>
 #include <string>
 
-#include "core/random.h"
 #include "materials/bump_map_image.h"
 #include "materials/normal_map_image.h"
+#include "math/random.h"
 #include "tests/support/test_paths.h"
 
 namespace glintor {

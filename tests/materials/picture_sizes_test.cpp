@@ -5,8 +5,8 @@
 
 #include <cmath>
 
+#include "formats/float_image.h"
 #include "lights/env_light.h"
-#include "materials/float_image.h"
 #include "materials/texture_map_image.h"
 #include "tests/support/test_paths.h"
 

@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "core/noise.h"
-#include "core/random.h"
 #include "materials/texture_checkerboard.h"
 #include "materials/texture_map_image.h"
 #include "materials/texture_marble.h"
+#include "math/noise.h"
+#include "math/random.h"
 #include "tests/support/test_paths.h"
 
 namespace glintor {

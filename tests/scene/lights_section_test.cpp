@@ -12,7 +12,7 @@
 #include "lights/sphere_area_light.h"
 #include "lights/sun_light.h"
 #include "scene/scene_loader.h"
-#include "tests/scene/collected_messages.h"
+#include "tests/support/collected_messages.h"
 #include "tests/support/test_paths.h"
 
 namespace glintor {

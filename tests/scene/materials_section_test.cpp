@@ -17,9 +17,9 @@
 #include "materials/texture_checkerboard.h"
 #include "materials/texture_map_image.h"
 #include "materials/texture_marble.h"
-#include "scene/material.h"
+#include "render/material.h"
 #include "scene/scene_loader.h"
-#include "tests/scene/collected_messages.h"
+#include "tests/support/collected_messages.h"
 #include "tests/support/test_paths.h"
 
 namespace glintor {

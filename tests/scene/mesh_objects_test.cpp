@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "formats/ply_writer.h"
 #include "geometry/plane_prim.h"
 #include "geometry/qbvh.h"
 #include "geometry/sphere_prim.h"
 #include "geometry/triangle_mesh_set.h"
-#include "scene/ply_writer.h"
 #include "scene/scene_loader.h"
-#include "tests/scene/collected_messages.h"
+#include "tests/support/collected_messages.h"
 #include "tests/support/test_paths.h"
 
 namespace glintor {

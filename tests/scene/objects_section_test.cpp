@@ -8,7 +8,7 @@
 #include "geometry/plane_prim.h"
 #include "geometry/sphere_prim.h"
 #include "scene/scene_loader.h"
-#include "tests/scene/collected_messages.h"
+#include "tests/support/collected_messages.h"
 #include "tests/support/test_paths.h"
 
 namespace glintor {

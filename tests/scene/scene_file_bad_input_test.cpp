@@ -5,9 +5,9 @@
 #include <random>
 #include <string>
 
-#include "scene/scene.h"
+#include "render/scene.h"
 #include "scene/scene_loader.h"
-#include "tests/scene/collected_messages.h"
+#include "tests/support/collected_messages.h"
 #include "tests/support/test_paths.h"
 
 namespace glintor {

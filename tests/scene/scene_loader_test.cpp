@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/scene/collected_messages.h"
+#include "tests/support/collected_messages.h"
 #include "tests/support/test_paths.h"
 
 namespace glintor {

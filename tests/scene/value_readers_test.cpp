@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/scene/collected_messages.h"
+#include "tests/support/collected_messages.h"
 
 namespace glintor {
 namespace {

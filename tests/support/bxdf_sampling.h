@@ -1,8 +1,8 @@
 // One call of a scattering model's sampler with everything it writes, for the BxDF tests.
 #pragma once
 
-#include "core/random.h"
 #include "materials/bxdf.h"
+#include "math/random.h"
 
 namespace glintor::testing {
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "core/random.h"
-#include "core/vector.h"
+#include "math/random.h"
+#include "math/vector.h"
 
 namespace glintor::testing {
 

@@ -4,7 +4,7 @@
 #include "geometry/sphere_prim.h"
 #include "lights/point_light.h"
 #include "materials/brdf_matte.h"
-#include "scene/material.h"
+#include "render/material.h"
 
 namespace glintor::testing {
 

@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "scene/scene.h"
+#include "render/scene.h"
 
 namespace glintor::testing {
 

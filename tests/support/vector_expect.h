@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/vector.h"
+#include "math/vector.h"
 
 namespace glintor::testing {
 

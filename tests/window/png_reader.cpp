@@ -2,7 +2,7 @@
 
 #include <FreeImage.h>
 
-#include "materials/float_image.h"
+#include "formats/float_image.h"
 
 namespace glintor::testing {
 

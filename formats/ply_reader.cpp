@@ -1,0 +1,665 @@
+#include "formats/ply_reader.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <bit>
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <new>
+
+namespace glintor {
+
+namespace {
+
+struct TypeInfo {
+    const char* oldName;
+    const char* newName;
+    int size;
+    double lowest;
+    double highest;
+    bool isInteger;
+};
+
+// Indexed by PlyType.
+constexpr TypeInfo kTypes[] = {
+    {"char", "int8", 1, -128.0, 127.0, true},
+    {"uchar", "uint8", 1, 0.0, 255.0, true},
+    {"short", "int16", 2, -32768.0, 32767.0, true},
+    {"ushort", "uint16", 2, 0.0, 65535.0, true},
+    {"int", "int32", 4, -2147483648.0, 2147483647.0, true},
+    {"uint", "uint32", 4, 0.0, 4294967295.0, true},
+    {"float", "float32", 4, 0.0, 0.0, false},
+    {"double", "float64", 8, 0.0, 0.0, false},
+};
+
+const TypeInfo& Info(PlyType type) {
+    return kTypes[static_cast<int>(type)];
+}
+
+constexpr const char* kEncodingNames[] = {"ascii", "binary_little_endian", "binary_big_endian"};
+
+// Header words and values can be anything a damaged file holds; messages quote a bounded piece.
+std::string Quote(std::string_view text) {
+    constexpr std::size_t kLongest = 40;
+    std::string quoted = "'";
+    quoted.append(text.substr(0, kLongest));
+    if (text.size() > kLongest) {
+        quoted.append("...");
+    }
+    quoted.append("'");
+    return quoted;
+}
+
+std::vector<std::string_view> SplitWords(std::string_view line) {
+    std::vector<std::string_view> words;
+    std::size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) {
+            ++i;
+        }
+        const std::size_t start = i;
+        while (i < line.size() && line[i] != ' ' && line[i] != '\t') {
+            ++i;
+        }
+        if (i > start) {
+            words.push_back(line.substr(start, i - start));
+        }
+    }
+    return words;
+}
+
+// The text after the keyword and its separator, kept as written.
+std::string RestOfLine(std::string_view line, std::string_view keyword) {
+    std::size_t start = line.find(keyword) + keyword.size();
+    if (start < line.size() && (line[start] == ' ' || line[start] == '\t')) {
+        ++start;
+    }
+    return std::string(line.substr(std::min(start, line.size())));
+}
+
+bool ParseCount(std::string_view word, int64_t& count) {
+    const char* end = word.data() + word.size();
+    const auto [next, error] = std::from_chars(word.data(), end, count);
+    return error == std::errc() && next == end;
+}
+
+template <typename Bits>
+Bits Load(const unsigned char* p, bool swap) {
+    Bits bits;
+    std::memcpy(&bits, p, sizeof(bits));
+    if (swap) {
+        if constexpr (sizeof(Bits) == 2) {
+            bits = __builtin_bswap16(bits);
+        } else if constexpr (sizeof(Bits) == 4) {
+            bits = __builtin_bswap32(bits);
+        } else {
+            bits = __builtin_bswap64(bits);
+        }
+    }
+    return bits;
+}
+
+double DecodeBinary(const unsigned char* p, PlyType type, bool swap) {
+    switch (type) {
+        case PlyType::Int8:
+            return static_cast<int8_t>(p[0]);
+        case PlyType::UInt8:
+            return p[0];
+        case PlyType::Int16:
+            return static_cast<int16_t>(Load<uint16_t>(p, swap));
+        case PlyType::UInt16:
+            return Load<uint16_t>(p, swap);
+        case PlyType::Int32:
+            return static_cast<int32_t>(Load<uint32_t>(p, swap));
+        case PlyType::UInt32:
+            return Load<uint32_t>(p, swap);
+        case PlyType::Float32:
+            return std::bit_cast<float>(Load<uint32_t>(p, swap));
+        case PlyType::Float64:
+            return std::bit_cast<double>(Load<uint64_t>(p, swap));
+    }
+    return 0.0;
+}
+
+// The NUL that ends the buffer counts as a separator, so a token scan needs no bounds test.
+inline bool IsSpace(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+inline bool EndsToken(char c) {
+    return IsSpace(c) || c == '\0';
+}
+
+bool MultiplyFits(uint64_t a, uint64_t b, uint64_t& product) {
+    return !__builtin_mul_overflow(a, b, &product);
+}
+
+}  // namespace
+
+bool ParsePlyType(std::string_view name, PlyType& type) {
+    for (int i = 0; i < static_cast<int>(std::size(kTypes)); ++i) {
+        if (name == kTypes[i].oldName || name == kTypes[i].newName) {
+            type = static_cast<PlyType>(i);
+            return true;
+        }
+    }
+    return false;
+}
+
+const char* PlyTypeName(PlyType type) {
+    return Info(type).newName;
+}
+
+int PlyTypeSize(PlyType type) {
+    return Info(type).size;
+}
+
+const char* PlyEncodingName(PlyEncoding encoding) {
+    return kEncodingNames[static_cast<int>(encoding)];
+}
+
+PlyReader::PlyReader(PlyErrorCallback onError, void* errorUserData)
+    : onError_(onError), errorUserData_(errorUserData) {}
+
+bool PlyReader::Fail(const std::string& problem) {
+    lastError_ = fileName_ + ": " + problem;
+    if (onError_ != nullptr) {
+        onError_(lastError_, errorUserData_);
+    } else {
+        std::fprintf(stderr, "PLY: %s\n", lastError_.c_str());
+    }
+    return false;
+}
+
+bool PlyReader::Stopped() {
+    lastError_ = fileName_ + ": reading stopped by the caller";
+    return false;
+}
+
+bool PlyReader::Open(const std::string& fileName) {
+    Close();
+    fileName_ = fileName;
+    const int file = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+    if (file < 0) {
+        return Fail(std::string("cannot open the file: ") + std::strerror(errno));
+    }
+    struct stat status {};
+    if (fstat(file, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(file);
+        return Fail("not a regular file");
+    }
+    // One read of the whole file: the parsers then run over memory with no further system calls.
+    const std::size_t expected = static_cast<std::size_t>(status.st_size);
+    data_.reset(new (std::nothrow) char[expected + 1]);
+    if (!data_) {
+        ::close(file);
+        return Fail("the file (" + std::to_string(expected) + " bytes) does not fit in memory");
+    }
+    std::size_t got = 0;
+    while (got < expected) {
+        const ssize_t n = ::read(file, data_.get() + got, expected - got);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            const int error = errno;
+            ::close(file);
+            data_.reset();
+            return Fail(std::string("cannot read the file: ") + std::strerror(error));
+        }
+        if (n == 0) {
+            break;  // the file shrank while we read it: parse what is there
+        }
+        got += static_cast<std::size_t>(n);
+    }
+    ::close(file);
+    size_ = got;
+    data_[size_] = '\0';
+    return CheckMagic();
+}
+
+bool PlyReader::OpenMemory(const std::string& name, const void* bytes, std::size_t size) {
+    Close();
+    fileName_ = name;
+    data_.reset(new (std::nothrow) char[size + 1]);
+    if (!data_) {
+        return Fail("the data (" + std::to_string(size) + " bytes) do not fit in memory");
+    }
+    if (size > 0) {
+        std::memcpy(data_.get(), bytes, size);
+    }
+    size_ = size;
+    data_[size_] = '\0';
+    return CheckMagic();
+}
+
+bool PlyReader::CheckMagic() {
+    const std::string_view text(data_.get(), size_);
+    if (text.starts_with("ply\n")) {
+        position_ = 4;
+    } else if (text.starts_with("ply\r\n")) {
+        position_ = 5;
+    } else {
+        data_.reset();
+        size_ = 0;
+        return Fail("not a PLY file (the first line is not 'ply')");
+    }
+    stage_ = Stage::Opened;
+    return true;
+}
+
+void PlyReader::Close() {
+    data_.reset();
+    size_ = 0;
+    position_ = 0;
+    stage_ = Stage::Closed;
+    hasFormat_ = false;
+    encoding_ = PlyEncoding::Ascii;
+    elements_.clear();
+    comments_.clear();
+    objInfo_.clear();
+}
+
+bool PlyReader::ReadHeader() {
+    if (stage_ != Stage::Opened) {
+        return Fail("the header can only be read once, after opening");
+    }
+    int lineNumber = 1;
+    bool ended = false;
+    while (!ended) {
+        const std::string_view rest(data_.get() + position_, size_ - position_);
+        const std::size_t newline = rest.find('\n');
+        if (newline == std::string_view::npos) {
+            return Fail("the header has no end_header line");
+        }
+        std::string_view line = rest.substr(0, newline);
+        if (line.ends_with('\r')) {
+            line.remove_suffix(1);
+        }
+        position_ += newline + 1;
+        ++lineNumber;
+        if (!ParseHeaderLine(line, lineNumber, ended)) {
+            return false;
+        }
+    }
+    if (!hasFormat_) {
+        return Fail("the header has no format line");
+    }
+    if (!CheckBodySize()) {
+        return false;
+    }
+    stage_ = Stage::HeaderRead;
+    return true;
+}
+
+bool PlyReader::ParseHeaderLine(std::string_view line, int lineNumber, bool& ended) {
+    const std::vector<std::string_view> words = SplitWords(line);
+    const std::string where = "header line " + std::to_string(lineNumber) + ": ";
+    if (words.empty()) {
+        return true;
+    }
+    const std::string_view keyword = words[0];
+    if (keyword == "comment") {
+        comments_.push_back(RestOfLine(line, keyword));
+    } else if (keyword == "obj_info") {
+        objInfo_.push_back(RestOfLine(line, keyword));
+    } else if (keyword == "format") {
+        if (hasFormat_) {
+            return Fail(where + "a second format line");
+        }
+        if (words.size() != 3) {
+            return Fail(where + "expected 'format <encoding> 1.0'");
+        }
+        bool known = false;
+        for (int i = 0; i < 3; ++i) {
+            if (words[1] == kEncodingNames[i]) {
+                encoding_ = static_cast<PlyEncoding>(i);
+                known = true;
+            }
+        }
+        if (!known) {
+            return Fail(where + "unknown encoding " + Quote(words[1]));
+        }
+        if (words[2] != "1.0") {
+            return Fail(where + "unsupported version " + Quote(words[2]));
+        }
+        hasFormat_ = true;
+    } else if (keyword == "element") {
+        int64_t count = 0;
+        if (words.size() != 3) {
+            return Fail(where + "expected 'element <name> <count>'");
+        }
+        if (!ParseCount(words[2], count) || count < 0 ||
+            count > std::numeric_limits<int32_t>::max()) {
+            return Fail(where + "element " + Quote(words[1]) + " has an invalid count " +
+                        Quote(words[2]) + " (0 to 2147483647 allowed)");
+        }
+        elements_.push_back({std::string(words[1]), static_cast<int32_t>(count), {}});
+    } else if (keyword == "property") {
+        if (elements_.empty()) {
+            return Fail(where + "a property before any element");
+        }
+        PlyProperty property;
+        const bool isList = words.size() >= 2 && words[1] == "list";
+        if (isList) {
+            if (words.size() != 5) {
+                return Fail(where + "expected 'property list <count type> <type> <name>'");
+            }
+            if (!ParsePlyType(words[2], property.countType) ||
+                !Info(property.countType).isInteger) {
+                return Fail(where + "invalid list count type " + Quote(words[2]));
+            }
+        } else if (words.size() != 3) {
+            return Fail(where + "expected 'property <type> <name>'");
+        }
+        const std::string_view typeName = words[words.size() - 2];
+        if (!ParsePlyType(typeName, property.type)) {
+            return Fail(where + "unknown type " + Quote(typeName));
+        }
+        property.isList = isList;
+        property.name = std::string(words.back());
+        elements_.back().properties.push_back(std::move(property));
+    } else if (keyword == "end_header") {
+        ended = true;
+    } else {
+        return Fail(where + "unknown keyword " + Quote(keyword));
+    }
+    return true;
+}
+
+// A header can promise billions of instances; comparing the smallest body it implies with the
+// bytes that follow rejects such a file before anyone sizes arrays by its counts.
+bool PlyReader::CheckBodySize() {
+    const uint64_t available = size_ - position_;
+    uint64_t needed = 0;
+    for (const PlyElement& element : elements_) {
+        uint64_t perInstance = 0;
+        for (const PlyProperty& property : element.properties) {
+            if (encoding_ == PlyEncoding::Ascii) {
+                perInstance += 2;  // at least one character and one separator per value
+            } else {
+                perInstance += Info(property.isList ? property.countType : property.type).size;
+            }
+        }
+        uint64_t elementBytes = 0;
+        if (!MultiplyFits(perInstance, static_cast<uint64_t>(element.count), elementBytes) ||
+            __builtin_add_overflow(needed, elementBytes, &needed) ||
+            (encoding_ == PlyEncoding::Ascii && needed > 0 ? needed - 1 : needed) > available) {
+            return Fail("the header promises " + std::to_string(element.count) +
+                        " instances of element " + Quote(element.name) +
+                        ", more than the file holds (" + std::to_string(available) +
+                        " bytes after the header)");
+        }
+    }
+    return true;
+}
+
+int32_t PlyReader::SetReadCallback(std::string_view element, std::string_view property,
+                                   PlyReadCallback callback, void* userData, int32_t userIndex) {
+    if (stage_ != Stage::HeaderRead) {
+        return 0;
+    }
+    for (PlyElement& e : elements_) {
+        if (e.name != element) {
+            continue;
+        }
+        for (PlyProperty& p : e.properties) {
+            if (p.name == property) {
+                p.callback = callback;
+                p.userData = userData;
+                p.userIndex = userIndex;
+                return e.count;
+            }
+        }
+        return 0;
+    }
+    return 0;
+}
+
+const PlyProperty* PlyReader::FindProperty(std::string_view element,
+                                           std::string_view property) const {
+    for (const PlyElement& e : elements_) {
+        if (e.name != element) {
+            continue;
+        }
+        for (const PlyProperty& p : e.properties) {
+            if (p.name == property) {
+                return &p;
+            }
+        }
+        return nullptr;
+    }
+    return nullptr;
+}
+
+bool PlyReader::Read() {
+    if (stage_ != Stage::HeaderRead) {
+        return Fail("the body can only be read once, after the header");
+    }
+    stage_ = Stage::Finished;
+    for (PlyElement& element : elements_) {
+        if (element.properties.empty()) {
+            continue;  // instances without properties occupy no bytes in any encoding
+        }
+        bool ok = false;
+        if (encoding_ == PlyEncoding::Ascii) {
+            ok = ReadAscii(element);
+        } else {
+            bool hasList = false;
+            for (const PlyProperty& property : element.properties) {
+                hasList = hasList || property.isList;
+            }
+            ok = hasList ? ReadBinaryVarying(element) : ReadBinaryFixed(element);
+        }
+        if (!ok) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool PlyReader::TruncatedIn(const PlyElement& element, int32_t instance) {
+    return Fail("the file ends inside instance " + std::to_string(instance) + " of element " +
+                Quote(element.name) + " (" + std::to_string(element.count) + " instances)");
+}
+
+// Elements without lists have one instance size, so the whole element is checked against the file
+// once and only the registered properties are decoded, at fixed offsets.
+bool PlyReader::ReadBinaryFixed(PlyElement& element) {
+    struct Slot {
+        std::size_t offset;
+        const PlyProperty* property;
+    };
+    std::vector<Slot> slots;
+    std::size_t instanceSize = 0;
+    for (const PlyProperty& property : element.properties) {
+        if (property.callback != nullptr) {
+            slots.push_back({instanceSize, &property});
+        }
+        instanceSize += Info(property.type).size;
+    }
+    const uint64_t available = size_ - position_;
+    uint64_t bytes = 0;
+    if (!MultiplyFits(instanceSize, static_cast<uint64_t>(element.count), bytes) ||
+        bytes > available) {
+        return TruncatedIn(element, static_cast<int32_t>(available / instanceSize));
+    }
+    const bool swap =
+        (encoding_ == PlyEncoding::BinaryBigEndian) == (std::endian::native == std::endian::little);
+    const unsigned char* base = reinterpret_cast<const unsigned char*>(data_.get()) + position_;
+    if (!slots.empty()) {
+        for (int32_t i = 0; i < element.count; ++i, base += instanceSize) {
+            for (const Slot& slot : slots) {
+                const PlyProperty& p = *slot.property;
+                const PlyValue value{i, 0, DecodeBinary(base + slot.offset, p.type, swap),
+                                     p.userData, p.userIndex};
+                if (!p.callback(value)) {
+                    return Stopped();
+                }
+            }
+        }
+    }
+    position_ += bytes;
+    return true;
+}
+
+bool PlyReader::ReadBinaryVarying(PlyElement& element) {
+    const bool swap =
+        (encoding_ == PlyEncoding::BinaryBigEndian) == (std::endian::native == std::endian::little);
+    const unsigned char* const begin = reinterpret_cast<const unsigned char*>(data_.get());
+    const unsigned char* const end = begin + size_;
+    const unsigned char* p = begin + position_;
+    for (int32_t i = 0; i < element.count; ++i) {
+        for (const PlyProperty& property : element.properties) {
+            const std::size_t itemSize = Info(property.type).size;
+            if (!property.isList) {
+                if (static_cast<std::size_t>(end - p) < itemSize) {
+                    return TruncatedIn(element, i);
+                }
+                if (property.callback != nullptr &&
+                    !property.callback({i, 0, DecodeBinary(p, property.type, swap),
+                                        property.userData, property.userIndex})) {
+                    return Stopped();
+                }
+                p += itemSize;
+                continue;
+            }
+            const std::size_t countSize = Info(property.countType).size;
+            if (static_cast<std::size_t>(end - p) < countSize) {
+                return TruncatedIn(element, i);
+            }
+            const double length = DecodeBinary(p, property.countType, swap);
+            p += countSize;
+            if (length < 0.0 || length > std::numeric_limits<int32_t>::max()) {
+                return Fail("invalid list length " + std::to_string(static_cast<int64_t>(length)) +
+                            " in property " + Quote(property.name) + " of instance " +
+                            std::to_string(i) + " of element " + Quote(element.name));
+            }
+            const int32_t entries = static_cast<int32_t>(length);
+            if (static_cast<uint64_t>(entries) * itemSize > static_cast<uint64_t>(end - p)) {
+                return TruncatedIn(element, i);
+            }
+            if (property.callback != nullptr) {
+                if (!property.callback({i, -1, length, property.userData, property.userIndex})) {
+                    return Stopped();
+                }
+                for (int32_t j = 0; j < entries; ++j) {
+                    if (!property.callback({i, j,
+                                            DecodeBinary(p + j * itemSize, property.type, swap),
+                                            property.userData, property.userIndex})) {
+                        return Stopped();
+                    }
+                }
+            }
+            p += entries * itemSize;
+        }
+    }
+    position_ = static_cast<std::size_t>(p - begin);
+    return true;
+}
+
+// ASCII instances are read as a stream of whitespace-separated words; line breaks carry no
+// meaning, as in every writer we know of.
+bool PlyReader::AsciiValue(const PlyElement& element, const PlyProperty& property, PlyType type,
+                           int32_t instance, double& value) {
+    const char* p = data_.get() + position_;
+    while (IsSpace(*p)) {
+        ++p;
+    }
+    const char* const end = data_.get() + size_;
+    if (p == end) {
+        return TruncatedIn(element, instance);
+    }
+    const char* start = p;
+    while (!EndsToken(*p)) {
+        ++p;
+    }
+    const std::string_view word(start, static_cast<std::size_t>(p - start));
+    position_ = static_cast<std::size_t>(p - data_.get());
+    const auto invalid = [&](const char* why) {
+        return Fail(std::string(why) + " " + Quote(word) + " for property " + Quote(property.name) +
+                    " (" + PlyTypeName(type) + ") in instance " + std::to_string(instance) +
+                    " of element " + Quote(element.name));
+    };
+    if (word.empty()) {
+        return invalid("a NUL byte instead of a value");
+    }
+    if (*start == '+' && p - start > 1 && start[1] != '-') {
+        ++start;  // from_chars takes no plus sign; some writers emit one
+    }
+    const TypeInfo& info = Info(type);
+    if (info.isInteger) {
+        int64_t integer = 0;
+        const auto [next, error] = std::from_chars(start, p, integer);
+        if (error != std::errc() || next != p) {
+            return invalid("invalid value");
+        }
+        value = static_cast<double>(integer);
+        if (value < info.lowest || value > info.highest) {
+            return invalid("out-of-range value");
+        }
+        return true;
+    }
+    const auto [next, error] = std::from_chars(start, p, value);
+    if (next != p || (error != std::errc() && error != std::errc::result_out_of_range)) {
+        return invalid("invalid value");
+    }
+    if (error == std::errc::result_out_of_range) {
+        // from_chars leaves the value unset on overflow or underflow; strtod gives the infinity or
+        // the zero that binary files would carry. The token ends in whitespace or the final NUL.
+        value = std::strtod(start, nullptr);
+    }
+    if (type == PlyType::Float32) {
+        // A float32 property carries the same value whatever the encoding.
+        value = static_cast<float>(value);
+    }
+    return true;
+}
+
+bool PlyReader::ReadAscii(PlyElement& element) {
+    for (int32_t i = 0; i < element.count; ++i) {
+        for (const PlyProperty& property : element.properties) {
+            double value = 0.0;
+            if (!property.isList) {
+                if (!AsciiValue(element, property, property.type, i, value)) {
+                    return false;
+                }
+                if (property.callback != nullptr &&
+                    !property.callback({i, 0, value, property.userData, property.userIndex})) {
+                    return Stopped();
+                }
+                continue;
+            }
+            if (!AsciiValue(element, property, property.countType, i, value)) {
+                return false;
+            }
+            if (value < 0.0 || value > std::numeric_limits<int32_t>::max()) {
+                return Fail("invalid list length " + std::to_string(static_cast<int64_t>(value)) +
+                            " in property " + Quote(property.name) + " of instance " +
+                            std::to_string(i) + " of element " + Quote(element.name));
+            }
+            const int32_t entries = static_cast<int32_t>(value);
+            if (property.callback != nullptr &&
+                !property.callback({i, -1, value, property.userData, property.userIndex})) {
+                return Stopped();
+            }
+            for (int32_t j = 0; j < entries; ++j) {
+                if (!AsciiValue(element, property, property.type, i, value)) {
+                    return false;
+                }
+                if (property.callback != nullptr &&
+                    !property.callback({i, j, value, property.userData, property.userIndex})) {
+                    return Stopped();
+                }
+            }
+        }
+    }
+    return true;
+}
+
+}  // namespace glintor

@@ -1,0 +1,241 @@
+#include "render/path_integrator.h"
+
+#include <cmath>
+
+#include "geometry/object_base.h"
+#include "lights/env_light.h"
+#include "lights/light_base.h"
+#include "lights/sky_light.h"
+#include "materials/bump_base.h"
+#include "materials/bxdf.h"
+#include "materials/texture_base.h"
+#include "platform/platform.h"
+#include "render/camera.h"
+#include "render/film.h"
+#include "render/material.h"
+#include "render/pixel_filter.h"
+#include "render/scene.h"
+
+namespace glintor {
+
+namespace {
+
+bool IsFinite(const Vector3& v) {
+    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+}
+
+// The material an object hit names, or null when the path must end there: id 255 means no
+// material, and an id at or beyond the end of the list (the loader does not compare them) is
+// treated like a missing entry rather than read past the list.
+const Material* MaterialOfHit(const Scene& scene, uint8_t id) {
+    if (id == NoMaterial || id >= scene.materials.size()) {
+        return nullptr;
+    }
+    const Material* material = scene.materials[id].get();
+    return material != nullptr && material->bxdf != nullptr ? material : nullptr;
+}
+
+const LightBase* BackgroundLight(const Scene& scene) {
+    if (scene.envLight != nullptr) {
+        return scene.envLight;
+    }
+    return scene.skyLight;
+}
+
+bool IsShadowed(const Scene& scene, const Ray& shadowRay) {
+    for (const auto& object : scene.objects) {
+        Intersection blocker;
+        blocker.distance = shadowRay.tMax;
+        if (object->Intersect(shadowRay, blocker)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+PathIntegrator::PathIntegrator() = default;
+
+PathIntegrator::~PathIntegrator() {
+    AlignedFree(offsetX);
+    AlignedFree(offsetY);
+}
+
+void PathIntegrator::Setup(const Scene& scene, Film& targetFilm) {
+    film = &targetFilm;
+    const int samples = scene.settings.samples > 0 ? scene.settings.samples : 1;
+    AlignedFree(offsetX);
+    AlignedFree(offsetY);
+    offsetX = static_cast<float*>(AlignedAlloc(sizeof(float) * samples));
+    offsetY = static_cast<float*>(AlignedAlloc(sizeof(float) * samples));
+    BuildSubPixelOffsets(generator, scene.settings.filterRadius, samples, offsetX, offsetY);
+}
+
+void PathIntegrator::RenderBlock(const Scene& scene, const PixelBlock& block) {
+    const int samples = scene.settings.samples > 0 ? scene.settings.samples : 1;
+    Camera camera(static_cast<float>(scene.width), static_cast<float>(scene.height));
+    camera.rightHanded = true;
+    camera.Setup(scene.cameraPos, scene.cameraLookAt, scene.cameraUp,
+                 FieldOfView(scene.fov, scene.focalLength));
+    Ray ray(Vector3(), Vector3(), RayInfinity);
+
+    for (uint32_t y = block.y; y < block.y + block.height; ++y) {
+        for (uint32_t x = block.x; x < block.x + block.width; ++x) {
+            Vector3 sum;
+            int kept = 0;
+            for (int j = 0; j < samples; ++j) {
+                camera.GenerateRay(static_cast<float>(x) + offsetX[j],
+                                   static_cast<float>(y) + offsetY[j], generator, scene.lensRadius,
+                                   scene.focalPoint, ray);
+                ++sampleCount;
+                Vector3 colour;
+                PathSample sample;
+                Radiance(ray, scene, colour, sample);
+                // One NaN would poison the pixel for good; such samples are counted and left
+                // out, and the pixel's weight counts only the samples that stayed.
+                if (IsFinite(colour)) {
+                    sum += colour;
+                    ++kept;
+                } else {
+                    ++droppedSamples;
+                }
+            }
+            film->AddPixel(x, y, sum, static_cast<float>(kept));
+        }
+    }
+}
+
+void PathIntegrator::Radiance(const Ray& cameraRay, const Scene& scene, Vector3& colour,
+                              PathSample& sample) {
+    const RenderSettings& settings = scene.settings;
+    if (sample.depth >= settings.maxDepth) {
+        return;
+    }
+    Vector3 throughput(1.0f, 1.0f, 1.0f);
+    bool countEmission = true;
+    Ray ray = cameraRay;
+
+    for (;;) {
+        sample.scatterU = generator.UniformFloat();
+        sample.scatterV = generator.UniformFloat();
+        ++rayCount;
+
+        // Nearest object: each object only accepts hits nearer than the record's distance, so
+        // the last one that reports a hit is the nearest.
+        Intersection hit;
+        const Material* material = nullptr;
+        for (const auto& object : scene.objects) {
+            if (object->Intersect(ray, hit)) {
+                material = MaterialOfHit(scene, hit.materialId);
+                if (material == nullptr) {
+                    return;
+                }
+            }
+        }
+
+        if (countEmission) {
+            Intersection lightHit;
+            lightHit.distance = hit.distance;
+            const LightBase* seen = nullptr;
+            for (const auto& light : scene.lights) {
+                if (light->Intersect(ray, lightHit)) {
+                    seen = light.get();
+                }
+            }
+            if (seen != nullptr) {
+                Vector3 emitted;
+                seen->Emitted(emitted, -ray.direction, &lightHit.normal);
+                colour += throughput * emitted;
+                return;
+            }
+        }
+
+        if (material == nullptr) {
+            if (scene.hasEnvironment && countEmission) {
+                if (const LightBase* background = BackgroundLight(scene)) {
+                    Vector3 emitted;
+                    background->Emitted(emitted, ray.direction, nullptr);
+                    colour += throughput * emitted;
+                }
+            }
+            return;
+        }
+
+        const BxDFBase& bxdf = *material->bxdf;
+        const bool diffuse = (bxdf.Flags() & FlagDiffuse) != 0;
+        Vector3 surface = diffuse ? bxdf.BaseColor() : Vector3(1.0f, 1.0f, 1.0f);
+        for (const auto& texture : material->textures) {
+            surface *= texture->Evaluate(generator, hit, surface);
+        }
+
+        if (!material->bumpMaps.empty()) {
+            Vector3 perturbed;
+            for (const auto& map : material->bumpMaps) {
+                perturbed += map->Evaluate(generator, hit, hit.normal);
+            }
+            hit.normal = perturbed * (1.0f / static_cast<float>(material->bumpMaps.size()));
+        }
+
+        const Vector3 nFacing = Dot(ray.direction, hit.normal) > 0.0f ? -hit.normal : hit.normal;
+        const Vector3 wo = -ray.direction;
+
+        if (bxdf.isEmitter) {
+            const float k = countEmission ? std::fabs(Dot(nFacing, wo)) : 1.0f;
+            colour += throughput * bxdf.emission * k;
+            return;
+        }
+
+        if (diffuse) {
+            const Vector3 weight = throughput * surface;
+            Ray shadowRay(Vector3(), Vector3(), RayInfinity);
+            const float shadowRays = static_cast<float>(settings.shadowRays);
+            for (const auto& light : scene.lights) {
+                for (int s = 0; s < settings.shadowRays; ++s) {
+                    ++rayCount;
+                    float pdf = 0.0f;
+                    sample.lightU = generator.UniformFloat();
+                    sample.lightV = generator.UniformFloat();
+                    Vector3 radiance;
+                    light->Sample(radiance, sample, generator, shadowRay, hit.point, nFacing, pdf);
+                    if (pdf > 0.0f && !radiance.IsBlack() && !IsShadowed(scene, shadowRay)) {
+                        const Vector3 f = bxdf.Evaluate(wo, shadowRay.direction, nFacing);
+                        const Vector3 term =
+                            weight * f * radiance * Dot(shadowRay.direction, nFacing);
+                        const float divisor = shadowRays * pdf;
+                        colour += Vector3(term.x / divisor, term.y / divisor, term.z / divisor);
+                    }
+                }
+            }
+        }
+
+        Vector3 wi;
+        bool isSpecular = false;
+        float pdf = 0.0f;
+        const Vector3 f =
+            bxdf.SampleDirection(sample, generator, wo, wi, hit.normal, nFacing, isSpecular, pdf);
+        countEmission = isSpecular;
+        if (pdf <= 0.0f || f.IsBlack()) {
+            return;
+        }
+        const Vector3 scaled = throughput * f * surface;
+        throughput = Vector3(scaled.x / pdf, scaled.y / pdf, scaled.z / pdf);
+
+        if (sample.depth > settings.rrDepth) {
+            const float largest = std::fmax(throughput.x, std::fmax(throughput.y, throughput.z));
+            const float p = std::fmax(largest, settings.rrProbability);
+            if (!(generator.UniformFloat() < p)) {
+                return;
+            }
+            throughput *= 1.0f / p;
+        }
+
+        ++sample.depth;
+        ray = Ray(hit.point, wi, RayInfinity);
+        if (sample.depth >= settings.maxDepth) {
+            return;
+        }
+    }
+}
+
+}  // namespace glintor

@@ -1,0 +1,35 @@
+// Unidirectional path tracing with next-event estimation at surfaces that have a diffuse part,
+// emission counted directly only on camera rays and after specular scattering, Russian roulette
+// after a configurable depth and a hard depth limit. One per render thread.
+#pragma once
+
+#include <cstdint>
+
+#include "render/surface_integrator.h"
+
+namespace glintor {
+
+class PathIntegrator : public SurfaceIntegratorBase {
+public:
+    PathIntegrator();
+    ~PathIntegrator() override;
+    PathIntegrator(const PathIntegrator&) = delete;
+    PathIntegrator& operator=(const PathIntegrator&) = delete;
+
+    void Setup(const Scene& scene, Film& film) override;
+    void RenderBlock(const Scene& scene, const PixelBlock& block) override;
+    void Radiance(const Ray& ray, const Scene& scene, Vector3& colour, PathSample& sample) override;
+
+    RandomGenerator generator;
+    Film* film = nullptr;
+    // Since the owning thread last collected them.
+    uint64_t rayCount = 0;
+    uint64_t sampleCount = 0;
+    // Camera samples whose radiance came out NaN or infinite; they never reach the film.
+    uint64_t droppedSamples = 0;
+    // Sub-pixel offsets of the pixel filter, one pair per sample of a pixel. 64-byte aligned.
+    float* offsetX = nullptr;
+    float* offsetY = nullptr;
+};
+
+}  // namespace glintor

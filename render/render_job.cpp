@@ -1,0 +1,117 @@
+#include "render/render_job.h"
+
+#include "platform/platform.h"
+
+namespace glintor {
+
+namespace {
+
+double ReadSeconds() {
+    return static_cast<double>(TickCount()) * 0.001;
+}
+
+class LockGuard {
+public:
+    explicit LockGuard(pthread_mutex_t& m) : mutex_(m) { pthread_mutex_lock(&mutex_); }
+    ~LockGuard() { pthread_mutex_unlock(&mutex_); }
+    LockGuard(const LockGuard&) = delete;
+    LockGuard& operator=(const LockGuard&) = delete;
+
+private:
+    pthread_mutex_t& mutex_;
+};
+
+}  // namespace
+
+void RenderClock::Start() {
+    total = delta = now = last = 0.0;
+    now = last = ReadSeconds();
+    Tick();
+}
+
+void RenderClock::Tick() {
+    last = now;
+    now = ReadSeconds();
+    delta = now - last;
+    total += delta;
+}
+
+uint32_t BlockDraw::NextIndex(uint32_t count) {
+    drawZ = multiplierZ * (drawZ & 0xFFFFu) + (drawZ >> 16);
+    drawW = multiplierW * (drawW & 0xFFFFu) + (drawW >> 16);
+    const uint32_t value = (drawZ << 16) + (drawW & 0xFFFFu);
+    return value % count;
+}
+
+RenderJob::RenderJob() {
+    clock.Start();
+    pthread_mutex_init(&lock, nullptr);
+}
+
+RenderJob::~RenderJob() {
+    pthread_mutex_destroy(&lock);
+}
+
+RenderJob& RenderJob::Instance() {
+    static RenderJob job;
+    return job;
+}
+
+void RenderJob::BuildBlocks(uint32_t width, uint32_t height) {
+    const uint32_t b = blockSize > 0 ? static_cast<uint32_t>(blockSize) : 1u;
+    const uint32_t nx = width / b, rx = width % b;
+    const uint32_t ny = height / b, ry = height % b;
+    std::vector<PixelBlock> made;
+    for (uint32_t r = 0; r < ny; ++r) {
+        for (uint32_t k = 0; k < nx; ++k) {
+            made.push_back({k * b, r * b, b, b});
+        }
+        if (rx > 0) {
+            made.push_back({width - rx, r * b, rx, b});
+        }
+    }
+    if (ry > 0) {
+        for (uint32_t k = 0; k < nx; ++k) {
+            made.push_back({k * b, height - ry, b, ry});
+        }
+        if (rx > 0) {
+            made.push_back({width - rx, height - ry, rx, ry});
+        }
+    }
+    blocks.assign(made.rbegin(), made.rend());
+    blockCount = static_cast<uint32_t>(blocks.size());
+    blocksDone = 0;
+    finished = false;
+    rayTotal = 0;
+}
+
+std::optional<PixelBlock> RenderJob::HandOverAndTake(uint64_t& rays, uint64_t& samples,
+                                                     uint64_t& dropped, bool finishedBlock) {
+    LockGuard guard(lock);
+    if (finishedBlock) {
+        ++blocksDone;
+    }
+    rayTotal += rays;
+    sampleTotal += samples;
+    droppedSamples += dropped;
+    rays = samples = dropped = 0;
+    if (blocks.empty()) {
+        return std::nullopt;
+    }
+    const uint32_t index = draw.NextIndex(static_cast<uint32_t>(blocks.size()));
+    const PixelBlock block = blocks[index];
+    blocks.erase(blocks.begin() + index);
+    return block;
+}
+
+uint32_t RenderJob::BlocksDone() {
+    LockGuard guard(lock);
+    return blocksDone;
+}
+
+void RenderJob::ThreadFinished() {
+    LockGuard guard(lock);
+    --activeThreads;
+}
+
+}  // namespace glintor
