@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <future>
 
 #include "render/path_integrator.h"
 #include "render/render_job.h"
@@ -19,25 +20,45 @@ CThread::~CThread() {
     pthread_attr_destroy(&attributes);
 }
 
+namespace {
+
+// The thread lowers its own priority: asking from outside after pthread_create races a thread
+// that may already have ended (ESRCH), which small renders on a loaded machine hit.
+int LowerOwnPriority() {
+    int policy = 0;
+    sched_param parameters{};
+    const int got = pthread_getschedparam(pthread_self(), &policy, &parameters);
+    if (got != 0) {
+        return got;
+    }
+    parameters.sched_priority = sched_get_priority_min(policy);
+    return pthread_setschedparam(pthread_self(), policy, &parameters);
+}
+
+}  // namespace
+
 void* CThread::Entry(void* self) {
     CThread* thread = static_cast<CThread*>(self);
-    thread->Run(thread->argument);
+    const int lowered = LowerOwnPriority();
+    thread->priorityLowered->set_value(lowered);
+    if (lowered == 0) {
+        thread->Run(thread->argument);
+    }
     return nullptr;
 }
 
 void CThread::Start(void* startArgument) {
     argument = startArgument;
+    std::promise<int> lowered;
+    priorityLowered = &lowered;
     const int created = pthread_create(&handle, &attributes, Entry, this);
     if (created != 0) {
         std::printf("Error at pthread_create: rc=%d\n", created);
         std::exit(1);
     }
     started = true;
-    int policy = 0;
-    sched_param parameters{};
-    pthread_getschedparam(handle, &policy, &parameters);
-    parameters.sched_priority = sched_get_priority_min(policy);
-    const int rc = pthread_setschedparam(handle, policy, &parameters);
+    // Waiting for the thread's answer keeps the exit on a failure here, on the starting thread.
+    const int rc = lowered.get_future().get();
     if (rc != 0) {
         std::printf("Error at pthread_getschedparam: rc=%d\n", rc);
         std::exit(1);

@@ -5,6 +5,7 @@
 
 #include <pthread.h>
 
+#include <future>
 #include <memory>
 #include <vector>
 
@@ -19,8 +20,9 @@ public:
 
     virtual void Run(void* argument) = 0;
 
-    // Creates the thread (joinable) and drops it to the lowest priority of its policy. A failure
-    // to set the priority prints its code and ends the process with status 1.
+    // Creates the thread (joinable), which first drops itself to the lowest priority of its
+    // policy; Start returns once it has. A failure to set the priority prints its code and ends
+    // the process with status 1 before Run is called.
     void Start(void* argument);
     // Waits for the thread to end; only the headless run waits, the preview never does.
     void Join();
@@ -30,6 +32,8 @@ protected:
     pthread_attr_t attributes{};
     void* argument = nullptr;
     bool started = false;
+    // Set by Start for the new thread to answer through; valid only until Start returns.
+    std::promise<int>* priorityLowered = nullptr;
 
 private:
     static void* Entry(void* self);

@@ -162,5 +162,27 @@ TEST(RenderThreads, TotalsAreCompleteWhenTheLastThreadCountsItselfOut) {
     CRenderThread::JoinAll(workers);
 }
 
+// A thread that ends at once must still start cleanly: lowering the priority from outside after
+// pthread_create raced such threads and ended the process with "Error at pthread_getschedparam".
+TEST(RenderThreads, ThreadsThatEndAtOnceStartWithTheLowestPriority) {
+    struct Probe : CThread {
+        int priority = -1;
+        int lowest = -2;
+        void Run(void*) override {
+            int policy = 0;
+            sched_param parameters{};
+            pthread_getschedparam(pthread_self(), &policy, &parameters);
+            priority = parameters.sched_priority;
+            lowest = sched_get_priority_min(policy);
+        }
+    };
+    for (int i = 0; i < 3000; ++i) {
+        Probe probe;
+        probe.Start(nullptr);
+        probe.Join();
+        ASSERT_EQ(probe.priority, probe.lowest) << "start " << i;
+    }
+}
+
 }  // namespace
 }  // namespace glintor
