@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# The default scene rendered by one MPI rank of one thread and by two ranks of one thread each:
+# wall time, samples per second from the statistics log, and the speed-up. Wall time counts
+# everything a user waits for (MPI start-up, loading, the reduction, saving).
+#   bench/mpi_speedup.sh [SAMPLES] [SCENE]      (default 16 samples, scenes/default.xml)
+set -euo pipefail
+here="$(cd "$(dirname "$0")/.." && pwd)"
+samples=${1:-16}
+scene=$(realpath "${2:-$here/scenes/default.xml}")
+program=${GLINTOR_BUILD_DIR:-$here/build}/glintor-mpi
+[ -x "$program" ] || { echo "no $program: build it where Open MPI is installed" >&2; exit 1; }
+root=()
+[ "$(id -u)" -eq 0 ] && root=(--allow-run-as-root)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+run() {  # ranks -> wall seconds and the log's s/s
+    local start end
+    start=$(date +%s.%N)
+    mpirun "${root[@]}" --oversubscribe -np "$1" "$program" -q -t 1 -s "$samples" \
+        -o "$work/r$1.png" "$scene" >/dev/null
+    end=$(date +%s.%N)
+    echo "$(awk "BEGIN { print $end - $start }") $(tail -n1 "$work/r$1.png.txt" | cut -c37-46 | tr -d ' K')"
+}
+
+echo "scene $(basename "$scene"), $samples samples per pixel, one render thread per rank"
+read -r wall1 rate1 < <(run 1)
+read -r wall2 rate2 < <(run 2)
+printf '1 rank : %7.2f s wall  %9.2fK samples/s\n' "$wall1" "$rate1"
+printf '2 ranks: %7.2f s wall  %9.2fK samples/s\n' "$wall2" "$rate2"
+awk "BEGIN { printf \"speed-up: %.2f (wall), %.2f (samples per second)\\n\", \
+                   $wall1 / $wall2, $rate2 / $rate1 }"
