@@ -41,14 +41,14 @@ ParsedCommandLine Parse(std::initializer_list<const char*> words) {
 
 TEST(CommandLine, EveryOptionLongOrShortBeforeOrAfterTheScene) {
     const ParsedCommandLine all =
-        Parse({"glintor", "-o", "a.png", "--spp", "8", "scene.xml", "--threads=2", "--size",
+        Parse({"glintor", "-o", "a.png", "--spp", "9", "scene.xml", "--threads=2", "--size",
                "320x240", "--depth", "4", "--no-window", "-q", "--output=b.EXR", "-t", "3",
                "-oc.pfm", "ignored.xml"});
     ASSERT_EQ(all.action, CommandLineAction::Render) << all.message;
     const CommandLine& o = all.options;
     EXPECT_EQ(o.sceneFile, "scene.xml");
     EXPECT_EQ(o.outputs, (std::vector<std::string>{"a.png", "b.EXR", "c.pfm"}));
-    EXPECT_EQ(o.samples, 8);
+    EXPECT_EQ(o.samples, 9);
     EXPECT_EQ(o.threads, 3);  // the last one counts
     ASSERT_TRUE(o.size.has_value());
     EXPECT_EQ(o.size->width, 320);
