@@ -14,19 +14,21 @@ root=()
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-run() {  # ranks -> wall seconds and the log's s/s
-    local start end
-    start=$(date +%s.%N)
-    mpirun "${root[@]}" --oversubscribe -np "$1" "$program" -q -t 1 -s "$samples" \
-        -o "$work/r$1.png" "$scene" >/dev/null
-    end=$(date +%s.%N)
-    echo "$(awk "BEGIN { print $end - $start }") $(tail -n1 "$work/r$1.png.txt" | cut -c37-46 | tr -d ' K')"
+run() {  # ranks -> wall seconds, processor seconds, the log's samples per second (thousands)
+    local TIMEFORMAT='%R %U %S' times
+    times=$({ time mpirun "${root[@]}" --oversubscribe -np "$1" "$program" -q -t 1 \
+        -s "$samples" -o "$work/r$1.png" "$scene" >/dev/null; } 2>&1)
+    read -r wall user system <<<"$times"
+    echo "$wall $(awk "BEGIN { print $user + $system }") \
+        $(tail -n1 "$work/r$1.png.txt" | cut -c37-46 | tr -d ' K')"
 }
 
 echo "scene $(basename "$scene"), $samples samples per pixel, one render thread per rank"
-read -r wall1 rate1 < <(run 1)
-read -r wall2 rate2 < <(run 2)
-printf '1 rank : %7.2f s wall  %9.2fK samples/s\n' "$wall1" "$rate1"
-printf '2 ranks: %7.2f s wall  %9.2fK samples/s\n' "$wall2" "$rate2"
-awk "BEGIN { printf \"speed-up: %.2f (wall), %.2f (samples per second)\\n\", \
-                   $wall1 / $wall2, $rate2 / $rate1 }"
+read -r wall1 cpu1 rate1 < <(run 1)
+read -r wall2 cpu2 rate2 < <(run 2)
+# Processor seconds over wall seconds shows how many cores the run really had: well below the
+# rank count, the machine was busy with something else and the speed-up says little.
+printf '1 rank : %7.2f s wall  %7.2f s processor  %9.2fK samples/s\n' "$wall1" "$cpu1" "$rate1"
+printf '2 ranks: %7.2f s wall  %7.2f s processor  %9.2fK samples/s\n' "$wall2" "$cpu2" "$rate2"
+awk "BEGIN { printf \"speed-up: %.2f (wall), %.2f (samples per second); cores used %.2f and %.2f\\n\", \
+                   $wall1 / $wall2, $rate2 / $rate1, $cpu1 / $wall1, $cpu2 / $wall2 }"
