@@ -84,12 +84,13 @@ TEST_F(HeadlessRun, RendersSavesLogsAndSaysSaved) {
     EXPECT_NE(text.str().find("\nv0.409  "), std::string::npos);
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 2);
 
-    // Loading and rendering are timed (only the save and the log come after the last reading),
-    // and a render that ends before the first progress poll still gets rates that are not zero.
+    // Loading and rendering are timed, only the save and the log coming after the last reading
+    // (half the run leaves room for a busy machine), and a render that ends before the first
+    // progress poll still gets rates that are not zero.
     const std::string row = testing::LastLogRow(folder + "/renders/picture.png.txt");
     const std::string time = testing::LogField(row, 19, 6);
     ASSERT_EQ(time.back(), 's') << row;
-    EXPECT_GE(std::stod(time), wall - 0.05) << row;
+    EXPECT_GE(std::stod(time), 0.5 * wall) << row;
     EXPECT_LE(std::stod(time), wall + 0.01) << row;
     EXPECT_NE(testing::LogField(row, 36, 10), "0.00K") << row;
     EXPECT_NE(testing::LogField(row, 46, 10), "0.00K") << row;
