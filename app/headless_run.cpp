@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <thread>
 
+#include "app/render_group.h"
 #include "render/render_job.h"
 
 namespace glintor {
@@ -51,6 +52,7 @@ std::string FormatProgressLine(uint32_t blocksDone, uint32_t blockCount,
 int RunHeadless(RenderSession& session) {
     RenderJob& job = *session.job;
     const bool terminal = isatty(STDERR_FILENO) != 0;
+    const bool quiet = session.quiet;
     double lastPlainLine = -PlainLineSeconds;
     // activeThreads is written under the job's lock by the render threads; the main thread reads
     // it through the same lock so that the totals it then reads are complete.
@@ -63,8 +65,12 @@ int RunHeadless(RenderSession& session) {
     while (active() > 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(PollMilliseconds));
         job.clock.Tick();
-        const std::string line =
-            FormatProgressLine(job.BlocksDone(), job.blockCount, session.Figures());
+        const uint32_t done = job.BlocksDone();
+        // The finished picture gets its line below, once, with the clock read after the end.
+        if (quiet || done == job.blockCount) {
+            continue;
+        }
+        const std::string line = FormatProgressLine(done, job.blockCount, session.Figures());
         if (terminal) {
             std::fprintf(stderr, "\r%s\033[K", line.c_str());
         } else if (job.clock.total - lastPlainLine >= PlainLineSeconds) {
@@ -73,16 +79,29 @@ int RunHeadless(RenderSession& session) {
         }
         std::fflush(stderr);
     }
+    RenderTotals totals{job.sampleTotal, job.rayTotal, job.droppedSamples};
+    RenderGroupBase& group = *session.group;
+    group.Combine(*session.film, totals);
+    if (group.Rank() != 0) {
+        return 0;
+    }
+    job.sampleTotal = totals.samples;
+    job.rayTotal = totals.rays;
+    job.droppedSamples = totals.droppedSamples;
+    // A render done before the first poll still logs the time it took, loading included.
+    job.clock.Tick();
     const StatusFigures figures = session.Figures();
-    const std::string last = FormatProgressLine(job.BlocksDone(), job.blockCount, figures);
-    std::fprintf(stderr, terminal ? "\r%s\033[K\n" : "%s\n", last.c_str());
+    if (!quiet) {
+        const std::string last = FormatProgressLine(job.BlocksDone(), job.blockCount, figures);
+        std::fprintf(stderr, terminal ? "\r%s\033[K\n" : "%s\n", last.c_str());
+    }
 
-    const bool saved = session.SaveImage();
+    const auto failed = session.SaveImages();
     session.AppendStatistics(figures);
     job.finished = true;
     session.ReportDroppedSamples();
-    if (!saved) {
-        std::fprintf(stderr, "Could not save the image to '%s'\n", session.ImageName().c_str());
+    if (failed) {
+        std::fprintf(stderr, "Could not save the image to '%s'\n", failed->c_str());
         return 1;
     }
     std::printf("Saved\n");

@@ -1,6 +1,7 @@
 #include "app/image_output.h"
 
 #include <FreeImage.h>
+#include <strings.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -26,6 +27,38 @@ uint8_t SavedChannelByte(float sum, float weight, float linearScale, float gamma
     return static_cast<uint8_t>(out * 255.0f + 0.5f);
 }
 
+namespace {
+
+// The picture goes beside the target first and is renamed over it, so a failed save never
+// leaves a truncated file under the name and keeps any earlier one intact. Unloads the bitmap.
+bool SaveThroughPartialFile(FIBITMAP* bitmap, FREE_IMAGE_FORMAT format, int flags,
+                            const std::string& name) {
+    const std::string partial = name + ".partial-" + std::to_string(getpid());
+    bool saved = FreeImage_Save(format, bitmap, partial.c_str(), flags) != FALSE;
+    FreeImage_Unload(bitmap);
+    if (saved && std::rename(partial.c_str(), name.c_str()) != 0) {
+        saved = false;
+    }
+    if (!saved) {
+        std::remove(partial.c_str());
+    }
+    return saved;
+}
+
+}  // namespace
+
+PictureFormat FormatOfName(const std::string& name) {
+    const size_t dot = name.find_last_of('.');
+    const char* extension = dot == std::string::npos ? "" : name.c_str() + dot;
+    if (strcasecmp(extension, ".exr") == 0) {
+        return PictureFormat::Exr;
+    }
+    if (strcasecmp(extension, ".pfm") == 0) {
+        return PictureFormat::Pfm;
+    }
+    return PictureFormat::Png;
+}
+
 bool SaveImage(const Film& film, const std::string& name, float gamma, float linearScale) {
     if (name.empty() || film.pixelCount <= 0) {
         return false;
@@ -48,16 +81,37 @@ bool SaveImage(const Film& film, const std::string& name, float gamma, float lin
             out[FI_RGBA_BLUE] = SavedChannelByte(p[2], p[3], linearScale, gamma);
         }
     }
-    const std::string partial = name + ".partial-" + std::to_string(getpid());
-    bool saved = FreeImage_Save(FIF_PNG, bitmap, partial.c_str(), 0) != FALSE;
-    FreeImage_Unload(bitmap);
-    if (saved && std::rename(partial.c_str(), name.c_str()) != 0) {
-        saved = false;
+    return SaveThroughPartialFile(bitmap, FIF_PNG, 0, name);
+}
+
+bool SaveLinearImage(const Film& film, const std::string& name, PictureFormat format) {
+    if (name.empty() || film.pixelCount <= 0 || format == PictureFormat::Png) {
+        return false;
     }
-    if (!saved) {
-        std::remove(partial.c_str());
+    InitialiseFreeImage();
+    FIBITMAP* bitmap = FreeImage_AllocateT(FIT_RGBF, film.width, film.height);
+    if (bitmap == nullptr) {
+        return false;
     }
-    return saved;
+    for (int y = 0; y < film.height; ++y) {
+        // Film row 0 is the bottom row, as in the PNG.
+        auto* scanline = reinterpret_cast<FIRGBF*>(FreeImage_GetScanLine(bitmap, y));
+        for (int x = 0; x < film.width; ++x) {
+            const float* p = film.accumulation + (static_cast<size_t>(y) * film.width + x) * 4;
+            const bool rendered = p[3] > 0.0f;
+            scanline[x].red = rendered ? p[0] / p[3] : 0.0f;
+            scanline[x].green = rendered ? p[1] / p[3] : 0.0f;
+            scanline[x].blue = rendered ? p[2] / p[3] : 0.0f;
+        }
+    }
+    if (format == PictureFormat::Exr) {
+        // EXR_DEFAULT stores half floats, the usual choice for compositing.
+        return SaveThroughPartialFile(bitmap, FIF_EXR, EXR_DEFAULT, name);
+    }
+    // A PFM file lists its rows from the bottom of the picture up, but FreeImage writes its last
+    // scanline first; flipped, the file holds the bottom row first as readers expect.
+    FreeImage_FlipVertical(bitmap);
+    return SaveThroughPartialFile(bitmap, FIF_PFM, 0, name);
 }
 
 }  // namespace glintor

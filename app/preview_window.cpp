@@ -92,10 +92,10 @@ void DrawFrame() {
 
 void SaveAndReport() {
     const RenderSession& session = *State().session;
-    if (session.SaveImage()) {
-        std::printf("Saved\n");
+    if (const auto failed = session.SaveImages()) {
+        std::printf("Could not save the image to '%s'\n", failed->c_str());
     } else {
-        std::printf("Could not save the image to '%s'\n", session.ImageName().c_str());
+        std::printf("Saved\n");
     }
     std::fflush(stdout);
 }
@@ -186,8 +186,8 @@ void Timer(int) {
     } else if (!job.finished) {
         const StatusFigures figures = session.Figures();
         WriteStatusFields(s.statusLine, figures);
-        if (!session.SaveImage()) {
-            std::fprintf(stderr, "Could not save the image to '%s'\n", session.ImageName().c_str());
+        if (const auto failed = session.SaveImages()) {
+            std::fprintf(stderr, "Could not save the image to '%s'\n", failed->c_str());
         }
         session.AppendStatistics(figures);
         session.ReportDroppedSamples();

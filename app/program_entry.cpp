@@ -1,9 +1,12 @@
 #include "app/program_entry.h"
 
 #include <cstdio>
+#include <filesystem>
 
+#include "app/command_line.h"
 #include "app/render_startup.h"
 #include "platform/platform.h"
+#include "render/render_job.h"
 #include "scene/scene_loader.h"
 
 namespace glintor {
@@ -24,10 +27,14 @@ ScenePath SplitScenePath(const std::string& argument) {
     return path;
 }
 
+std::string VersionLine() {
+    char line[64];
+    std::snprintf(line, sizeof(line), "Glintor v0.%u.%s by Quarnel", VersionMinor, BuildString);
+    return line;
+}
+
 std::string WindowTitle(const std::string& fileName) {
-    char title[64];
-    std::snprintf(title, sizeof(title), "Glintor v0.%u.%s by Quarnel", VersionMinor, BuildString);
-    return std::string(title) + " - " + fileName;
+    return VersionLine() + " - " + fileName;
 }
 
 const char* UnusableSceneMessage(const Scene& scene) {
@@ -41,25 +48,58 @@ const char* UnusableSceneMessage(const Scene& scene) {
 }
 
 int RunProgram(int argc, char** argv) {
-    if (argc < 2) {
-        std::printf("Usage: glintor SceneFile.xml\n");
-        return 0;
+    SingleProcess single;
+    return RunProgram(argc, argv, single);
+}
+
+int RunProgram(int argc, char** argv, RenderGroupBase& group) {
+    // The render clock counts from here, so the time shown and logged includes loading.
+    RenderJob::Instance().clock.Start();
+    ParsedCommandLine parsed = ParseCommandLine(argc, argv);
+    const std::string program = group.ProgramName();
+    switch (parsed.action) {
+        case CommandLineAction::ShowUsage:
+            std::printf("%s\n", UsageLine(program).c_str());
+            return 0;
+        case CommandLineAction::ShowHelp:
+            std::fputs(HelpText(program).c_str(), stdout);
+            return 0;
+        case CommandLineAction::ShowVersion:
+            std::printf("%s\n", VersionLine().c_str());
+            return 0;
+        case CommandLineAction::Refuse:
+            std::fprintf(stderr, "%s: %s\n%s\nTry '%s --help' for the options.\n", program.c_str(),
+                         parsed.message.c_str(), UsageLine(program).c_str(), program.c_str());
+            return 2;
+        case CommandLineAction::Render:
+            break;
     }
-    const ScenePath path = SplitScenePath(argv[1]);
+    CommandLine& options = parsed.options;
+    // Names typed on the command line mean the folder the program was started in, not the
+    // scene's folder entered below.
+    for (std::string& output : options.outputs) {
+        output = std::filesystem::absolute(output).string();
+    }
+
+    const ScenePath path = SplitScenePath(options.sceneFile);
     // Loading is tried anyway: relative paths then resolve against the old directory.
     if (path.hasFolder && !ChangeDirectory(path.folder)) {
         std::printf("Filed to set path\n");
     }
 
     Scene scene;
-    if (!LoadScene(path.fileName.c_str(), scene)) {
-        return 0;
+    bool usable = LoadScene(path.fileName.c_str(), scene);
+    if (usable) {
+        if (const char* message = UnusableSceneMessage(scene)) {
+            std::printf("%s\n", message);
+            usable = false;
+        }
     }
-    if (const char* message = UnusableSceneMessage(scene)) {
-        std::printf("%s\n", message);
-        return 0;
+    if (!group.EveryoneLoaded(usable)) {
+        return group.LoadFailureStatus();
     }
-    return StartRendering(scene, WindowTitle(path.fileName), argc, argv);
+    ApplyOverrides(options, scene);
+    return StartRendering(scene, options, WindowTitle(path.fileName), group, argc, argv);
 }
 
 }  // namespace glintor

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "app/render_group.h"
 #include "app/version.h"
 #include "render/scene.h"
 
@@ -22,6 +23,9 @@ struct ScenePath {
 // leaves an empty folder, which cannot be entered.
 ScenePath SplitScenePath(const std::string& argument);
 
+// "Glintor v0.4.409 by Quarnel", what --version prints.
+std::string VersionLine();
+
 // "Glintor v0.4.409 by Quarnel - <fileName>".
 std::string WindowTitle(const std::string& fileName);
 
@@ -29,8 +33,11 @@ std::string WindowTitle(const std::string& fileName);
 // before materials, so a scene with neither only asks for objects.
 const char* UnusableSceneMessage(const Scene& scene);
 
-// Runs the program for its command line; answers the process exit status. The current directory
-// is left in the scene's folder.
+// Runs the program for its command line; answers the process exit status: 2 for a command line
+// that was refused, otherwise as the run ends. The current directory is left in the scene's
+// folder.
 int RunProgram(int argc, char** argv);
+// The same as one rank of a group of processes that render one picture together.
+int RunProgram(int argc, char** argv, RenderGroupBase& group);
 
 }  // namespace glintor

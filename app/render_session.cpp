@@ -27,11 +27,21 @@ StatusFigures RenderSession::Figures() const {
 }
 
 const std::string& RenderSession::ImageName() const {
-    return scene->settings.savedImage;
+    return outputs.empty() ? scene->settings.savedImage : outputs.front().name;
 }
 
-bool RenderSession::SaveImage() const {
-    return glintor::SaveImage(*film, ImageName(), tone.gamma, tone.linearScale);
+std::optional<std::string> RenderSession::SaveImages() const {
+    const std::vector<ImageOutput> targets =
+        outputs.empty() ? std::vector<ImageOutput>{{scene->settings.savedImage}} : outputs;
+    for (const ImageOutput& output : targets) {
+        const bool saved = output.format == PictureFormat::Png
+                               ? SaveImage(*film, output.name, tone.gamma, tone.linearScale)
+                               : SaveLinearImage(*film, output.name, output.format);
+        if (!saved) {
+            return output.name;
+        }
+    }
+    return std::nullopt;
 }
 
 bool RenderSession::AppendStatistics(const StatusFigures& figures) const {
@@ -41,7 +51,7 @@ bool RenderSession::AppendStatistics(const StatusFigures& figures) const {
     stats.kiloSamplesPerSecond = figures.kiloSamplesPerSecond;
     stats.kiloRaysPerSecond = figures.kiloRaysPerSecond;
     const RenderSettings& settings = scene->settings;
-    stats.samples = static_cast<uint32_t>(settings.samples);
+    stats.samples = static_cast<uint32_t>(samplesPerPixel);
     stats.shadowRays = static_cast<uint32_t>(settings.shadowRays);
     stats.maxDepth = static_cast<uint32_t>(settings.maxDepth);
     stats.lights = static_cast<uint32_t>(scene->lights.size());

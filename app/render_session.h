@@ -2,16 +2,25 @@
 // film, the live tone mapping, and the one way of saving the picture and logging the statistics.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "app/image_output.h"
 #include "app/status_line.h"
 #include "app/tone_mapping.h"
 
 namespace glintor {
 
 class Film;
+class RenderGroupBase;
 struct RenderJob;
 struct Scene;
+
+struct ImageOutput {
+    std::string name;
+    PictureFormat format = PictureFormat::Png;
+};
 
 struct RenderSession {
     Scene* scene = nullptr;
@@ -20,6 +29,14 @@ struct RenderSession {
     ToneMapping tone;
     std::string title;
     int threadCount = 1;
+    // The pictures to write; the first one also names the statistics log. None: the scene's
+    // SavedImage as a PNG.
+    std::vector<ImageOutput> outputs;
+    RenderGroupBase* group = nullptr;
+    // Samples per pixel of the whole picture, which the log reports even where this process
+    // renders only its share of them.
+    int samplesPerPixel = 1;
+    bool quiet = false;
 
     // Tone mapping back to the scene's film settings, and the film's table and scale with it.
     void ResetTone();
@@ -27,9 +44,11 @@ struct RenderSession {
     void ApplyTone();
 
     StatusFigures Figures() const;
+    // The first output's name.
     const std::string& ImageName() const;
-    // Saves under the scene's image name with the current tone mapping.
-    bool SaveImage() const;
+    // Writes every output, the PNG ones with the current tone mapping. Answers the name of the
+    // first that could not be written, or nothing when all were.
+    std::optional<std::string> SaveImages() const;
     // Appends the statistics row for these figures beside the image.
     bool AppendStatistics(const StatusFigures& figures) const;
     // Says on standard error how many samples were left out for a non-finite radiance, if any.

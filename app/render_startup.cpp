@@ -4,9 +4,11 @@
 #include <memory>
 #include <vector>
 
+#include "app/command_line.h"
 #include "app/display_probe.h"
 #include "app/headless_run.h"
 #include "app/preview_window.h"
+#include "app/render_group.h"
 #include "app/render_session.h"
 #include "platform/platform.h"
 #include "render/film.h"
@@ -37,7 +39,8 @@ int RenderThreadCount(int requested, int cores) {
     return requested >= 1 && requested < cores ? requested : cores;
 }
 
-int StartRendering(Scene& scene, const std::string& title, int& argc, char** argv) {
+int StartRendering(Scene& scene, const CommandLine& options, const std::string& title,
+                   RenderGroupBase& group, int& argc, char** argv) {
     Film film(scene.width, scene.height);
     RenderJob& job = RenderJob::Instance();
     RenderSession session;
@@ -45,9 +48,15 @@ int StartRendering(Scene& scene, const std::string& title, int& argc, char** arg
     session.film = &film;
     session.job = &job;
     session.title = title;
+    session.group = &group;
+    session.quiet = options.quiet || group.Rank() != 0;
+    session.samplesPerPixel = scene.settings.samples;
+    for (const std::string& name : options.outputs) {
+        session.outputs.push_back({name, FormatOfName(name)});
+    }
     session.ResetTone();
 
-    const bool windowed = DisplayAvailable();
+    const bool windowed = group.WindowAllowed() && !options.noWindow && DisplayAvailable();
     if (windowed) {
         OpenPreviewWindow(session, argc, argv);
     }
@@ -58,23 +67,32 @@ int StartRendering(Scene& scene, const std::string& title, int& argc, char** arg
         scene.settings.threads = threads;  // the statistics log reports what actually ran
     }
     session.threadCount = threads;
-    std::printf("Total Cores = %d\n", cores);
-    std::printf("Rendering Threads = %d\n", threads);
-    std::fflush(stdout);
+    if (group.Rank() == 0) {
+        std::printf("Total Cores = %d\n", cores);
+        std::printf("Rendering Threads = %d\n", threads);
+        std::fflush(stdout);
+    }
 
+    // Each process of a group renders its share of every pixel's samples from a stream of its
+    // own; a share of nothing leaves its film empty.
+    scene.settings.samples = group.SampleShare(session.samplesPerPixel);
+    const int running = scene.settings.samples > 0 ? threads : 0;
+    job.seed = RandomGenerator::DefaultSeed + static_cast<uint32_t>(group.Rank());
     job.scene = &scene;
     job.film = &film;
-    job.activeThreads = threads;
+    job.activeThreads = running;
     job.blockSize = scene.settings.pixelBlockSize;
     job.BuildBlocks(static_cast<uint32_t>(film.width), static_cast<uint32_t>(film.height));
 
     std::vector<std::unique_ptr<CRenderThread>> renderThreads;
-    renderThreads.reserve(static_cast<size_t>(threads));
-    for (int i = 0; i < threads; ++i) {
+    renderThreads.reserve(static_cast<size_t>(running));
+    for (int i = 0; i < running; ++i) {
         renderThreads.push_back(std::make_unique<CRenderThread>());
         renderThreads.back()->Start(&job);
     }
-    PrintHelp();
+    if (group.Rank() == 0) {
+        PrintHelp();
+    }
 
     if (!windowed) {
         const int status = RunHeadless(session);

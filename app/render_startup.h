@@ -6,13 +6,17 @@
 
 namespace glintor {
 
+struct CommandLine;
+class RenderGroupBase;
 struct Scene;
 
 // Threads to run: the scene's request when it is at least 1 and below the processor count,
 // otherwise the processor count.
 int RenderThreadCount(int requested, int cores);
 
-// Renders the scene; answers the process's exit status.
-int StartRendering(Scene& scene, const std::string& title, int& argc, char** argv);
+// Renders the scene as this process's part of the group, with the window unless the options or
+// the group rule it out or no display can be opened; answers the process's exit status.
+int StartRendering(Scene& scene, const CommandLine& options, const std::string& title,
+                   RenderGroupBase& group, int& argc, char** argv);
 
 }  // namespace glintor

@@ -83,6 +83,8 @@ void RenderJob::BuildBlocks(uint32_t width, uint32_t height) {
     blocksDone = 0;
     finished = false;
     rayTotal = 0;
+    sampleTotal = 0;
+    droppedSamples = 0;
 }
 
 std::optional<PixelBlock> RenderJob::HandOverAndTake(uint64_t& rays, uint64_t& samples,

@@ -10,6 +10,8 @@
 #include <optional>
 #include <vector>
 
+#include "math/random.h"
+
 namespace glintor {
 
 class Film;
@@ -65,13 +67,16 @@ struct RenderJob {
     uint64_t droppedSamples = 0;
     uint32_t blockCount = 0;  // blocks made by BuildBlocks
     uint32_t blocksDone = 0;  // blocks whose pixels are all in the film
+    // Every render thread's generator starts from it. Processes that share one picture each take
+    // their own, so that their samples differ.
+    uint32_t seed = RandomGenerator::DefaultSeed;
 
     RenderJob();
     ~RenderJob();
     RenderJob(const RenderJob&) = delete;
     RenderJob& operator=(const RenderJob&) = delete;
 
-    // Splits a width x height image into blocks of blockSize; clears finished and rayTotal.
+    // Splits a width x height image into blocks of blockSize; clears finished and the totals.
     void BuildBlocks(uint32_t width, uint32_t height);
 
     // Under the lock: adds a thread's counters to the totals (and zeroes them), counts the block

@@ -79,6 +79,7 @@ void CRenderThread::Run(void* jobArgument) {
     RenderJob& job = *static_cast<RenderJob*>(jobArgument);
     {
         PathIntegrator integrator;
+        integrator.generator.Seed(job.seed);
         integrator.Setup(*job.scene, *job.film);
         bool finishedBlock = false;
         // The last hand-over happens in the iteration that finds the list empty, so the totals

@@ -1,6 +1,7 @@
 // The Threading and Render sections: how the image is sampled and by how many threads.
 #include <strings.h>
 
+#include "platform/platform.h"
 #include "scene/scene_sections.h"
 #include "scene/value_readers.h"
 
@@ -22,7 +23,8 @@ void ReadThreadingSection(const XmlNode& threading, RenderSettings& settings) {
 
 void ReadRenderSection(const XmlNode& render, RenderSettings& settings) {
     const char* savedImage = ChildText(render, "SavedImage");
-    settings.savedImage = savedImage != nullptr ? savedImage : "";
+    // Scenes written on Windows name folders with '\'.
+    settings.savedImage = savedImage != nullptr ? PortablePath(savedImage) : "";
     if (settings.savedImage.empty()) {
         settings.savedImage = "out.png";
     }

@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 declare -A rank=([platform]=0 [math]=0 [formats]=1 [geometry]=2 [materials]=3 [lights]=4
-                 [render]=5 [scene]=6 [app]=7)
+                 [render]=5 [scene]=6 [app]=7 [cluster]=8)
 beside=" tests bench tools scenes docs build "
 
 status=0

@@ -2,34 +2,23 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
+#include <thread>
 
 #include "app/program_entry.h"
+#include "render/render_job.h"
+#include "tests/support/small_scene.h"
 #include "tests/support/test_paths.h"
 
 namespace glintor {
 namespace {
 
 namespace fs = std::filesystem;
-
-const char* const SmallScene = R"(<Glintor>
-  <Scene>
-    <Threading><Threads>2</Threads><PixelBlockSize>16</PixelBlockSize></Threading>
-    <Render><SavedImage>%IMAGE%</SavedImage><Samples>2</Samples><MaxDepth>3</MaxDepth></Render>
-    <Camera><Pos x="0" y="1" z="-4"/><LookAt x="0" y="0.5" z="0"/><Up x="0" y="1" z="0"/>
-      <FOV>50</FOV></Camera>
-    <Film><Width>128</Width><Height>128</Height><Gamma>2.2</Gamma></Film>
-  </Scene>
-  <Materials><Material Type="MATTE"><Diffuse r="0.7" g="0.6" b="0.5"/></Material></Materials>
-  <Objects>
-    <Object Type="Plane"><Normal x="0" y="1" z="0"/><Dist>0</Dist></Object>
-    <Object Type="Sphere"><Center x="0" y="0.5" z="0"/><Radius>0.5</Radius></Object>
-  </Objects>
-  <Lights><Light Type="Point"><Pos x="1" y="3" z="-2"/><Color r="9" g="9" b="9"/></Light></Lights>
-</Glintor>)";
 
 class HeadlessRun : public ::testing::Test {
 protected:
@@ -49,9 +38,8 @@ protected:
     }
 
     int Run(const std::string& folder, const std::string& image) {
-        std::string scene = SmallScene;
-        scene.replace(scene.find("%IMAGE%"), 7, image);
-        const std::string path = testing::WriteFile(folder + "/scene.xml", scene);
+        const std::string path =
+            testing::WriteFile(folder + "/scene.xml", testing::SmallSceneText(image));
         std::string program = "glintor";
         std::vector<char*> argv = {program.data(), const_cast<char*>(path.c_str()), nullptr};
         ::testing::internal::CaptureStdout();
@@ -71,17 +59,42 @@ protected:
 
 TEST_F(HeadlessRun, RendersSavesLogsAndSaysSaved) {
     const std::string folder = testing::ScratchFolder("headless_ok");
-    EXPECT_EQ(Run(folder, "picture.png"), 0);
+    fs::create_directory(folder + "/renders");
+    // A Windows folder separator in SavedImage names the folder here too.
+    // The job, and the clock in it, may have existed long before: the time logged must still
+    // be this run's, from the moment the program started.
+    RenderJob::Instance();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Run(folder, "renders\\picture.png"), 0);
+    const double wall =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_NE(out_.find("Total Cores = "), std::string::npos);
     EXPECT_NE(out_.find("Rendering Threads = "), std::string::npos);
     EXPECT_NE(out_.find("\nSaved\n"), std::string::npos) << out_;
-    EXPECT_NE(err_.find("Rendering 100%"), std::string::npos) << err_;
-    EXPECT_TRUE(fs::exists(folder + "/picture.png"));
-    std::ifstream log(folder + "/picture.png.txt");
+    // The finished picture's line comes once, however quickly the render ended.
+    const size_t last = err_.find("Rendering 100%");
+    EXPECT_NE(last, std::string::npos) << err_;
+    EXPECT_EQ(err_.find("Rendering 100%", last + 1), std::string::npos) << err_;
+    EXPECT_TRUE(fs::exists(folder + "/renders/picture.png"));
+    std::ifstream log(folder + "/renders/picture.png.txt");
     std::stringstream text;
     text << log.rdbuf();
-    EXPECT_EQ(text.str().rfind("Glintor output for picture.png\n\n", 0), 0u);
+    EXPECT_EQ(text.str().rfind("Glintor output for renders/picture.png\n\n", 0), 0u);
     EXPECT_NE(text.str().find("\nv0.409  "), std::string::npos);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 2);
+
+    // Loading and rendering are timed, only the save and the log coming after the last reading
+    // (half the run leaves room for a busy machine), and a render that ends before the first
+    // progress poll still gets rates that are not zero.
+    const std::string row = testing::LastLogRow(folder + "/renders/picture.png.txt");
+    const std::string time = testing::LogField(row, 19, 6);
+    ASSERT_EQ(time.back(), 's') << row;
+    EXPECT_GE(std::stod(time), 0.5 * wall) << row;
+    EXPECT_LE(std::stod(time), wall + 0.01) << row;
+    EXPECT_NE(testing::LogField(row, 36, 10), "0.00K") << row;
+    EXPECT_NE(testing::LogField(row, 46, 10), "0.00K") << row;
+    EXPECT_EQ(testing::LogField(row, 26, 10), "2.00") << row;
 }
 
 TEST_F(HeadlessRun, UnwritableImageIsReportedWithAFailingStatus) {

@@ -6,8 +6,11 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <memory>
 
 #include "render/film.h"
+#include "tests/support/pfm_reader.h"
 #include "tests/support/test_paths.h"
 
 namespace glintor {
@@ -63,6 +66,84 @@ TEST(ImageOutput, FailedSaveIsReportedAndLeavesNothingBehind) {
         ++entries;
     }
     EXPECT_EQ(entries, 1u);
+}
+
+// A film whose means are known: (x, y) holds the sum (x + 0.1, y + 1/3, -2 x) over weight 4, with
+// the pixel (2, 1) left unrendered; the linear files must hold sum / weight there, 0 where nothing
+// was added.
+std::unique_ptr<Film> LinearTestFilm() {
+    auto film = std::make_unique<Film>(3, 2);
+    for (uint32_t y = 0; y < 2; ++y) {
+        for (uint32_t x = 0; x < 3; ++x) {
+            if (x == 2 && y == 1) {
+                continue;
+            }
+            film->AddPixel(x, y, Vector3(4.0f * (x + 0.1f), 4.0f * (y + 1.0f / 3.0f), -8.0f * x),
+                           4.0f);
+        }
+    }
+    return film;
+}
+
+Vector3 FilmMean(const Film& film, int x, int y) {
+    const float* p = film.accumulation + (static_cast<size_t>(y) * film.width + x) * 4;
+    return p[3] > 0.0f ? Vector3(p[0] / p[3], p[1] / p[3], p[2] / p[3]) : Vector3();
+}
+
+TEST(ImageOutput, PfmHoldsTheFilmMeansAsFloatsBottomRowFirst) {
+    const auto film = LinearTestFilm();
+    const std::string path = testing::ScratchFolder("image_output_pfm") + "/linear.PFM";
+    ASSERT_EQ(FormatOfName(path), PictureFormat::Pfm);
+    ASSERT_TRUE(SaveLinearImage(*film, path, PictureFormat::Pfm));
+
+    // Read by hand: the rows from the bottom of the picture up, which is film row 0 first.
+    const testing::PfmPicture picture = testing::ReadPfm(path);
+    ASSERT_EQ(picture.width, 3);
+    ASSERT_EQ(picture.height, 2);
+    for (int y = 0; y < 2; ++y) {
+        for (int x = 0; x < 3; ++x) {
+            const float* rgb = &picture.rgb[(y * 3 + x) * 3];
+            const Vector3 mean = FilmMean(*film, x, y);
+            EXPECT_EQ(rgb[0], mean.x) << x << "," << y;
+            EXPECT_EQ(rgb[1], mean.y) << x << "," << y;
+            EXPECT_EQ(rgb[2], mean.z) << x << "," << y;
+        }
+    }
+    EXPECT_EQ(FilmMean(*film, 2, 1).x, 0.0f);
+}
+
+TEST(ImageOutput, ExrHoldsTheFilmMeansAsHalfFloats) {
+    const auto film = LinearTestFilm();
+    const std::string folder = testing::ScratchFolder("image_output_exr");
+    const std::string path = folder + "/linear.exr";
+    ASSERT_EQ(FormatOfName(path), PictureFormat::Exr);
+    ASSERT_TRUE(SaveLinearImage(*film, path, PictureFormat::Exr));
+
+    ASSERT_EQ(FreeImage_GetFileType(path.c_str(), 0), FIF_EXR);
+    FIBITMAP* bitmap = FreeImage_Load(FIF_EXR, path.c_str(), 0);
+    ASSERT_NE(bitmap, nullptr);
+    ASSERT_EQ(FreeImage_GetImageType(bitmap), FIT_RGBF);
+    ASSERT_EQ(FreeImage_GetWidth(bitmap), 3u);
+    ASSERT_EQ(FreeImage_GetHeight(bitmap), 2u);
+    // Half floats: each value is the film's mean rounded to the nearest half.
+    auto half = [](float v) { return static_cast<float>(static_cast<_Float16>(v)); };
+    for (int y = 0; y < 2; ++y) {
+        const auto* row = reinterpret_cast<const FIRGBF*>(FreeImage_GetScanLine(bitmap, y));
+        for (int x = 0; x < 3; ++x) {
+            const Vector3 mean = FilmMean(*film, x, y);
+            EXPECT_EQ(row[x].red, half(mean.x)) << x << "," << y;
+            EXPECT_EQ(row[x].green, half(mean.y)) << x << "," << y;
+            EXPECT_EQ(row[x].blue, half(mean.z)) << x << "," << y;
+        }
+    }
+    FreeImage_Unload(bitmap);
+    EXPECT_NE(half(1.0f / 3.0f), 1.0f / 3.0f);  // the comparison above can tell half from float
+
+    EXPECT_FALSE(SaveLinearImage(*film, folder + "/no/such/folder/linear.exr", PictureFormat::Exr));
+    EXPECT_EQ(FormatOfName("a.exr.png"), PictureFormat::Png);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder),
+                            std::filesystem::directory_iterator()),
+              1);
 }
 
 }  // namespace

@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "tests/support/test_paths.h"
-#include "tests/window/child_process.h"
+#include "tests/support/child_process.h"
 #include "tests/window/picture.h"
 #include "tests/window/x_window_tools.h"
 #include "tests/window/xvfb_server.h"

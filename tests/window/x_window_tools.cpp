@@ -9,7 +9,7 @@
 #include <sstream>
 #include <thread>
 
-#include "tests/window/child_process.h"
+#include "tests/support/child_process.h"
 
 namespace glintor::testing {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "tests/window/child_process.h"
+#include "tests/support/child_process.h"
 
 namespace glintor::testing {
 

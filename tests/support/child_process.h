@@ -1,4 +1,4 @@
-// Programs the window tests run beside themselves: the X server, the renderer, and the X tools
+// Programs the tests run beside themselves: the renderer, mpirun, the X server and the X tools
 // (xdotool, xwininfo, xwd) whose output is read back.
 #pragma once
 

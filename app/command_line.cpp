@@ -1,0 +1,225 @@
+#include "app/command_line.h"
+
+#include <getopt.h>
+#include <strings.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+
+#include "render/scene.h"
+
+namespace glintor {
+
+namespace {
+
+// The scene file's own ranges for the values the options override.
+constexpr int MinSamples = 1, MaxSamples = 10000;
+constexpr int MinThreads = 0, MaxThreads = 32;
+constexpr int MinFilmEdge = 128, MaxFilmEdge = 2048;
+constexpr int MinDepth = 1, MaxDepth = 128;
+
+enum LongOnly { SizeOption = 256, DepthOption, NoWindowOption, VersionOption };
+
+const option Options[] = {
+    {"output", required_argument, nullptr, 'o'},
+    {"spp", required_argument, nullptr, 's'},
+    {"threads", required_argument, nullptr, 't'},
+    {"size", required_argument, nullptr, SizeOption},
+    {"depth", required_argument, nullptr, DepthOption},
+    {"no-window", no_argument, nullptr, NoWindowOption},
+    {"quiet", no_argument, nullptr, 'q'},
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, VersionOption},
+    {nullptr, 0, nullptr, 0},
+};
+// ':' first: a missing value is told apart from an unknown option.
+constexpr const char* ShortOptions = ":o:s:t:qh";
+
+std::string LongName(int value) {
+    for (const option& o : Options) {
+        if (o.name != nullptr && o.val == value) {
+            return std::string("--") + o.name;
+        }
+    }
+    return std::string("-") + static_cast<char>(value);
+}
+
+// A whole number in [min, max] written with digits only.
+std::optional<int> ReadWhole(const char* text, int min, int max) {
+    if (*text < '0' || *text > '9') {
+        return std::nullopt;
+    }
+    char* end = nullptr;
+    errno = 0;
+    const long value = std::strtol(text, &end, 10);
+    if (errno != 0 || *end != '\0' || value < min || value > max) {
+        return std::nullopt;
+    }
+    return static_cast<int>(value);
+}
+
+std::optional<FilmSize> ReadSize(const std::string& text) {
+    const size_t x = text.find_first_of("xX");
+    if (x == std::string::npos) {
+        return std::nullopt;
+    }
+    const auto width = ReadWhole(text.substr(0, x).c_str(), MinFilmEdge, MaxFilmEdge);
+    const auto height = ReadWhole(text.substr(x + 1).c_str(), MinFilmEdge, MaxFilmEdge);
+    if (!width || !height) {
+        return std::nullopt;
+    }
+    return FilmSize{*width, *height};
+}
+
+bool HasPictureExtension(const std::string& name) {
+    const size_t dot = name.find_last_of('.');
+    if (dot == std::string::npos || name.find('/', dot) != std::string::npos) {
+        return false;
+    }
+    const char* extension = name.c_str() + dot;
+    return strcasecmp(extension, ".png") == 0 || strcasecmp(extension, ".exr") == 0 ||
+           strcasecmp(extension, ".pfm") == 0;
+}
+
+ParsedCommandLine Refusal(std::string message) {
+    ParsedCommandLine parsed;
+    parsed.action = CommandLineAction::Refuse;
+    parsed.message = std::move(message);
+    return parsed;
+}
+
+std::string WholeNumberRefusal(int option, const char* text, int min, int max) {
+    return LongName(option) + " needs a whole number from " + std::to_string(min) + " to " +
+           std::to_string(max) + ", not '" + text + "'";
+}
+
+}  // namespace
+
+ParsedCommandLine ParseCommandLine(int argc, char** argv) {
+    ParsedCommandLine parsed;
+    if (argc < 2) {
+        parsed.action = CommandLineAction::ShowUsage;
+        return parsed;
+    }
+    CommandLine& options = parsed.options;
+    opterr = 0;  // our own message names the option once
+    optind = 0;  // a full restart: the program may be run more than once in one process
+    int c = 0;
+    while ((c = getopt_long(argc, argv, ShortOptions, Options, nullptr)) != -1) {
+        switch (c) {
+            case 'o':
+                if (!HasPictureExtension(optarg)) {
+                    return Refusal(std::string("--output needs a name ending in .png, .exr or "
+                                               ".pfm, not '") +
+                                   optarg + "'");
+                }
+                options.outputs.emplace_back(optarg);
+                break;
+            case 's':
+                options.samples = ReadWhole(optarg, MinSamples, MaxSamples);
+                if (!options.samples) {
+                    return Refusal(WholeNumberRefusal(c, optarg, MinSamples, MaxSamples));
+                }
+                break;
+            case 't':
+                options.threads = ReadWhole(optarg, MinThreads, MaxThreads);
+                if (!options.threads) {
+                    return Refusal(WholeNumberRefusal(c, optarg, MinThreads, MaxThreads));
+                }
+                break;
+            case SizeOption:
+                options.size = ReadSize(optarg);
+                if (!options.size) {
+                    return Refusal(std::string("--size needs WIDTHxHEIGHT, each from ") +
+                                   std::to_string(MinFilmEdge) + " to " +
+                                   std::to_string(MaxFilmEdge) + ", not '" + optarg + "'");
+                }
+                break;
+            case DepthOption:
+                options.maxDepth = ReadWhole(optarg, MinDepth, MaxDepth);
+                if (!options.maxDepth) {
+                    return Refusal(WholeNumberRefusal(c, optarg, MinDepth, MaxDepth));
+                }
+                break;
+            case NoWindowOption:
+                options.noWindow = true;
+                break;
+            case 'q':
+                options.quiet = true;
+                break;
+            case 'h':
+                parsed.action = CommandLineAction::ShowHelp;
+                return parsed;
+            case VersionOption:
+                parsed.action = CommandLineAction::ShowVersion;
+                return parsed;
+            case ':':
+                return Refusal("option '" + LongName(optopt) + "' needs a value");
+            default: {
+                const std::string word = argv[optind - 1];
+                if (word.rfind("--", 0) != 0) {
+                    return Refusal(std::string("unknown option '-") + static_cast<char>(optopt) +
+                                   "'");
+                }
+                // A known long option lands here only when it was given a value it does not take.
+                return Refusal(optopt != 0 ? "option '" + LongName(optopt) + "' takes no value"
+                                           : "unknown option '" + word + "'");
+            }
+        }
+    }
+    if (optind >= argc) {
+        return Refusal("no scene file given");
+    }
+    options.sceneFile = argv[optind];
+    return parsed;
+}
+
+std::string UsageLine(const std::string& program) {
+    return "Usage: " + program + " SceneFile.xml";
+}
+
+std::string HelpText(const std::string& program) {
+    return UsageLine(program) + "\n" + "       " + program +
+           " [options] SceneFile.xml\n"
+           "Renders the scene as its file says; options, before or after the scene file,\n"
+           "override it:\n"
+           "  -o, --output FILE  write FILE instead of the scene's SavedImage (may repeat):\n"
+           "                     .png tone-mapped 8-bit, .exr linear half floats,\n"
+           "                     .pfm linear 32-bit floats; the log follows the first\n"
+           "  -s, --spp N        samples per pixel (1 to 10000)\n"
+           "  -t, --threads N    render threads (1 to 32; 0 for one per processor)\n"
+           "      --size WxH     film size in pixels (each 128 to 2048)\n"
+           "      --depth N      maximum path depth (1 to 128)\n"
+           "      --no-window    render without the preview window\n"
+           "  -q, --quiet        no progress lines\n"
+           "  -h, --help         this text\n"
+           "      --version      the version line\n";
+}
+
+void ApplyOverrides(const CommandLine& options, Scene& scene) {
+    RenderSettings& settings = scene.settings;
+    if (options.samples) {
+        settings.samples = *options.samples;
+        std::printf("Command line: Samples = %d\n", settings.samples);
+    }
+    if (options.threads) {
+        settings.threads = *options.threads;
+        std::printf("Command line: Threads = %d\n", settings.threads);
+    }
+    if (options.size) {
+        scene.width = static_cast<int16_t>(options.size->width);
+        scene.height = static_cast<int16_t>(options.size->height);
+        std::printf("Command line: Size = %dx%d\n", scene.width, scene.height);
+    }
+    if (options.maxDepth) {
+        settings.maxDepth = *options.maxDepth;
+        std::printf("Command line: MaxDepth = %d\n", settings.maxDepth);
+    }
+    for (const std::string& output : options.outputs) {
+        std::printf("Command line: Output = %s\n", output.c_str());
+    }
+    std::fflush(stdout);
+}
+
+}  // namespace glintor

@@ -1,0 +1,57 @@
+// The processes that render one picture together. A plain run is a group of one; a cluster run
+// puts one process on each rank, every one rendering its share of the samples of every pixel, and
+// the first rank alone speaks, sums the films and writes the outputs.
+#pragma once
+
+#include <cstdint>
+
+namespace glintor {
+
+class Film;
+
+// What the ranks of a group add together once rendering is over.
+struct RenderTotals {
+    uint64_t samples = 0;
+    uint64_t rays = 0;
+    uint64_t droppedSamples = 0;
+};
+
+class RenderGroupBase {
+public:
+    virtual ~RenderGroupBase() = default;
+
+    virtual int Rank() const = 0;
+    virtual int Size() const = 0;
+    // Called by every rank: answers whether every rank loaded a usable scene.
+    virtual bool EveryoneLoaded(bool loadedHere) = 0;
+    // Called by every rank with its film and totals; on rank 0 they then hold the sums of all.
+    virtual void Combine(Film& film, RenderTotals& totals) = 0;
+    // Exit status when the scene could not be loaded.
+    virtual int LoadFailureStatus() const = 0;
+    // The name in the usage line and the messages.
+    virtual const char* ProgramName() const = 0;
+    // A cluster run never opens the preview window.
+    virtual bool WindowAllowed() const = 0;
+
+    // The share of samplesPerPixel this rank renders: as even as whole samples allow, the lower
+    // ranks taking one more where they do not divide.
+    int SampleShare(int samplesPerPixel) const {
+        const int size = Size(), rank = Rank();
+        return samplesPerPixel / size + (rank < samplesPerPixel % size ? 1 : 0);
+    }
+};
+
+// A plain run: one process, which loads, renders and writes alone.
+class SingleProcess : public RenderGroupBase {
+public:
+    int Rank() const override { return 0; }
+    int Size() const override { return 1; }
+    bool EveryoneLoaded(bool loadedHere) override { return loadedHere; }
+    void Combine(Film&, RenderTotals&) override {}
+    // A scene that does not load has already been reported; the process still ends normally.
+    int LoadFailureStatus() const override { return 0; }
+    const char* ProgramName() const override { return "glintor"; }
+    bool WindowAllowed() const override { return true; }
+};
+
+}  // namespace glintor

@@ -1,0 +1,137 @@
+// glintor-mpi run as people run it, under mpirun, against the plain program on the same scene.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <iterator>
+#include <string>
+
+#include "tests/support/child_process.h"
+#include "tests/support/pfm_reader.h"
+#include "tests/support/small_scene.h"
+#include "tests/support/test_paths.h"
+
+namespace glintor {
+namespace {
+
+namespace fs = std::filesystem;
+
+size_t Occurrences(const std::string& text, const std::string& part) {
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
+double MeanOf(const std::vector<float>& values) {
+    double sum = 0.0;
+    for (float v : values) {
+        sum += v;
+    }
+    return sum / static_cast<double>(values.size());
+}
+
+class ClusterRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder_ = testing::ScratchFolder("cluster_run");
+        testing::WriteFile(folder_ + "/scene.xml", testing::SmallSceneText("scene.png", 1, 8));
+    }
+
+    // Runs in the scratch folder with standard error joined to the output; no display, so the
+    // plain program renders headless as the cluster one always does.
+    testing::CommandResult Run(const std::string& command) {
+        return testing::RunCommand("cd '" + folder_ + "' && env -u DISPLAY " + command + " 2>&1");
+    }
+    static std::string Plain(const std::string& options) {
+        return std::string(GLINTOR_EXECUTABLE) + " " + options + " scene.xml";
+    }
+    static std::string Ranks(int ranks, const std::string& options) {
+        std::string command = std::string(GLINTOR_MPIEXEC) + " --oversubscribe -np " +
+                              std::to_string(ranks);
+        if (getuid() == 0) {
+            command += " --allow-run-as-root";
+        }
+        return command + " " + GLINTOR_MPI_EXECUTABLE + " " + options + " scene.xml";
+    }
+    std::string File(const std::string& name) const {
+        return testing::ReadWholeFile(folder_ + "/" + name);
+    }
+    std::string Row(const std::string& log) const {
+        return testing::LastLogRow(folder_ + "/" + log);
+    }
+
+    std::string folder_;
+};
+
+TEST_F(ClusterRun, OneRankOfOneThreadRendersThePlainProgramsPicture) {
+    ASSERT_EQ(Run(Plain("-q -t 1 -o plain.png -o plain.pfm")).status, 0);
+    const testing::CommandResult one = Run(Ranks(1, "-q -t 1 -o one.png -o one.pfm"));
+    ASSERT_EQ(one.status, 0) << one.output;
+    EXPECT_FALSE(File("one.png").empty());
+    EXPECT_EQ(File("one.png"), File("plain.png"));
+    EXPECT_EQ(File("one.pfm"), File("plain.pfm"));
+    // The same row but for the time and the rates.
+    const std::string plainRow = Row("plain.png.txt"), oneRow = Row("one.png.txt");
+    ASSERT_GT(oneRow.size(), 57u);
+    EXPECT_EQ(oneRow.substr(0, 19), plainRow.substr(0, 19));
+    EXPECT_EQ(oneRow.substr(26, 10), plainRow.substr(26, 10));
+    EXPECT_EQ(oneRow.substr(57), plainRow.substr(57));
+}
+
+TEST_F(ClusterRun, TwoRanksShareTheSamplesAndTheFirstWritesTheSums) {
+    ASSERT_EQ(Run(Plain("-q -t 1 -o plain8.pfm")).status, 0);
+    ASSERT_EQ(Run(Plain("-q -t 1 -s 4 -o plain4.pfm")).status, 0);
+    const testing::CommandResult two = Run(Ranks(2, "-t 1 -o two.pfm"));
+    ASSERT_EQ(two.status, 0) << two.output;
+    // Only the first rank speaks: one set of start-up lines, one finished line, one "Saved".
+    EXPECT_EQ(Occurrences(two.output, "World Radius"), 1u) << two.output;
+    EXPECT_EQ(Occurrences(two.output, "Total Cores = "), 1u) << two.output;
+    EXPECT_EQ(Occurrences(two.output, "Rendering 100%"), 1u) << two.output;
+    EXPECT_EQ(Occurrences(two.output, "Saved\n"), 1u) << two.output;
+
+    const testing::PfmPicture plain = testing::ReadPfm(folder_ + "/plain8.pfm");
+    const testing::PfmPicture shared = testing::ReadPfm(folder_ + "/two.pfm");
+    ASSERT_EQ(shared.rgb.size(), plain.rgb.size());
+    ASSERT_FALSE(shared.rgb.empty());
+    // Two ranks drawing the same numbers would give exactly the picture of their share alone.
+    EXPECT_NE(File("two.pfm"), File("plain4.pfm"));
+    // Both pictures estimate the same means. Each render thread keeps one set of sub-pixel
+    // offsets for every pixel, so the mean of a whole picture carries an error common to all its
+    // pixels, a few tenths of a percent at 8 samples; the faults this catches (weights counted
+    // twice or not at all, radiance of one rank lost) move it by half or more.
+    EXPECT_GT(MeanOf(plain.rgb), 0.01);
+    EXPECT_NEAR(MeanOf(shared.rgb), MeanOf(plain.rgb), 0.02 * MeanOf(plain.rgb));
+
+    // The log counts the samples and rays of both ranks: 8 per pixel, and as many rays per sample
+    // as one process traces.
+    const std::string row = Row("two.pfm.txt"), plainRow = Row("plain8.pfm.txt");
+    EXPECT_EQ(testing::LogField(row, 26, 10), "8.00") << row;
+    EXPECT_EQ(testing::LogField(row, 57, 6), "8x1") << row;
+    auto raysPerSample = [](const std::string& r) {
+        return std::stod(testing::LogField(r, 46, 10)) / std::stod(testing::LogField(r, 36, 10));
+    };
+    EXPECT_NEAR(raysPerSample(row), raysPerSample(plainRow), 0.1 * raysPerSample(plainRow));
+}
+
+TEST_F(ClusterRun, FailuresEndEveryRankWithOneMessageAndNothingWritten) {
+    testing::WriteFile(folder_ + "/scene.xml", "<Glintor><Scene><Film/></Scene></Glintor>");
+    const testing::CommandResult broken = Run(Ranks(2, "-o out.png"));
+    EXPECT_NE(broken.status, 0);
+    // One rank's report: the console line and the message box, never a second rank's.
+    EXPECT_EQ(Occurrences(broken.output, "XML Parsing error"), 1u) << broken.output;
+    EXPECT_NE(broken.output.find("ERROR: <Camera> node missing"), std::string::npos);
+
+    const testing::CommandResult refused = Run(Ranks(2, "--spp 0"));
+    EXPECT_NE(refused.status, 0);
+    EXPECT_EQ(Occurrences(refused.output, "glintor-mpi: --spp needs a whole number"), 1u)
+        << refused.output;
+    EXPECT_EQ(Occurrences(refused.output, "Usage: glintor-mpi SceneFile.xml"), 1u);
+
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 1);
+    EXPECT_EQ(Occurrences(broken.output + refused.output, "Saved"), 0u);
+}
+
+}  // namespace
+}  // namespace glintor
