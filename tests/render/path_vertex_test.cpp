@@ -64,7 +64,9 @@ public:
                 const Vector3& point, const Vector3& normal, float& outPdf) const override {
         draws.emplace_back(sample.lightU, sample.lightV);
         out = radiance * (1.0f + lightUWeight * sample.lightU);
-        outPdf = pdf;
+        if (writesPdf) {
+            outPdf = pdf;
+        }
         shadowRay.origin = point;
         shadowRay.direction = direction.value_or(normal);
         shadowRay.tMin = RayEpsilon;
@@ -84,6 +86,7 @@ public:
     Vector3 radiance{1.0f, 1.0f, 1.0f};
     float lightUWeight = 0.0f;
     float pdf = 1.0f;
+    bool writesPdf = true;             // false: pdf is left as the caller set it
     std::optional<Vector3> direction;  // the lit point's facing normal unless set
     float reach = 1.5f;                // short of the ceiling
     int hitOnCall = -1;
@@ -191,13 +194,14 @@ TEST(PathVertex, EveryLightIsSampledShadowRaysTimesEachWeightedByOneOverShadowRa
     ScriptedLight& overhead = room.AddLight();
     overhead.lightUWeight = 1.0f;
     overhead.pdf = 0.5f;
-    // Contribute nothing: shadowed by the ceiling, a zero pdf, black by the sum test.
+    // Contribute nothing: shadowed by the ceiling, no pdf (the caller's 0 stays), black by the
+    // sum test.
     ScriptedLight& shadowed = room.AddLight();
     shadowed.radiance = Vector3(5, 5, 5);
     shadowed.reach = RayInfinity;
     ScriptedLight& noPdf = room.AddLight();
     noPdf.radiance = Vector3(7, 7, 7);
-    noPdf.pdf = 0.0f;
+    noPdf.writesPdf = false;
     ScriptedLight& black = room.AddLight();
     black.radiance = Vector3(1, -1, 0);
 
@@ -269,6 +273,28 @@ TEST(PathVertex, LightsAndEmittersCountDirectlyOnlyAfterASpecularBounce) {
             EXPECT_FLOAT_EQ(colour[i], c.expected[i]) << c.specular << " " << c.lightDistance;
         }
         EXPECT_EQ(light.intersectCalls, c.specular ? 2 : 1);
+    }
+
+    // The bounce is not traced past the depth limit, nor when the model answers black or pdf 0.
+    struct Stop {
+        int maxDepth;
+        Vector3 weight;
+        float pdf;
+    };
+    for (const Stop& stop :
+         {Stop{1, Vector3(0.5f, 0.5f, 0.5f), 2.0f}, Stop{2, Vector3(1.0f, -1.0f, 0.0f), 2.0f},
+          Stop{2, Vector3(0.5f, 0.5f, 0.5f), 0.0f}}) {
+        Room room(FlagSpecular);
+        room.scene.settings.maxDepth = stop.maxDepth;
+        room.floor->weight = stop.weight;
+        room.floor->samplePdf = stop.pdf;
+        room.floor->specular = true;
+        ScriptedLight& light = room.AddLight();
+        light.hitOnCall = 1;
+        PathIntegrator integrator;
+        EXPECT_EQ(room.Trace(integrator), Vector3()) << stop.maxDepth << " " << stop.pdf;
+        EXPECT_EQ(light.intersectCalls, 1);
+        EXPECT_EQ(integrator.rayCount, 1u);
     }
 
     // With nothing above, the bounced ray leaves the scene: the sky counts after a specular
