@@ -86,6 +86,11 @@ TEST(SunLight, DiscSizeAndPdf) {
     EXPECT_TRUE(std::isfinite(t.pdf));
     EXPECT_GT(t.pdf, 0.0f);
 
+    // A sun of a hundred times the real radius: 2 pi (1 - cos) with cos = sqrt(1 - r^2).
+    const double rl = 100 * r;
+    EXPECT_NEAR(MakeSun(Vector3(0, 0, 1), 2.0f, 100.0f).SolidAngle,
+                2 * Pi * (1 - std::sqrt(1 - rl * rl)), 1e-6);
+
     // The loader's largest sun still fits inside the cone rays see; a sun wider than its
     // distance covers the hemisphere.
     EXPECT_GT(MakeSun(Vector3(0, 0, 1), 2.0f, 10.0f).CosThetaMax, 0.9975f);
@@ -176,6 +181,13 @@ TEST(SunLight, RaysSeeTheSunOnlyWhenNothingBlocksThem) {
     far.normal = Vector3(9, 9, 9);
     EXPECT_FALSE(sun.Intersect(rayAt(4.1), far));
     EXPECT_EQ(far.normal, Vector3(9, 9, 9));  // a miss leaves the record alone
+
+    // Exactly at the cone's cosine is outside it.
+    const SunLight overhead = MakeSun(Vector3(0.0f, 0.0f, 1.0f));
+    const float c = overhead.IntersectCos;
+    Intersection edge;
+    EXPECT_FALSE(overhead.Intersect(
+        Ray(Vector3(), Vector3(std::sqrt(1.0f - c * c), 0.0f, c), RayInfinity), edge));
 
     Intersection blocked;
     blocked.distance = 10.0f;
@@ -320,11 +332,27 @@ TEST(SunSpectrum, ScaledSpectrumMatchesTheDaylightModel) {
         float theta;
         float turbidity;
         float values[5];  // at 380, 450, 600, 720 and 745 nm
+        // Sums over the 91 wavelengths, so that every table entry in range counts: of the
+        // spectrum's samples, and of -ln of each transmittance term (the optical depths).
+        float sum;
+        float depths[5];
     };
     const Reference references[] = {
-        {0.0f, 2.0f, {4.47393f, 10.35946f, 10.04486f, 7.999595f, 8.25748f}},
-        {1.0f, 3.0f, {1.970588f, 6.015207f, 7.166475f, 6.183877f, 6.659086f}},
-        {1.45f, 6.0f, {0.000428374f, 0.01548225f, 0.1531415f, 0.3497004f, 0.4913994f}},
+        {0.0f,
+         2.0f,
+         {4.47393f, 10.35946f, 10.04486f, 7.999595f, 8.25748f},
+         699.86104f,
+         {13.584173f, 9.4078521f, 1.2077635f, 0.40445788f, 0.48479436f}},
+        {1.0f,
+         3.0f,
+         {1.970588f, 6.015207f, 7.166475f, 6.183877f, 6.659086f},
+         475.85649f,
+         {25.077999f, 34.65224f, 2.2296752f, 0.5681705f, 0.69913657f}},
+        {1.45f,
+         6.0f,
+         {0.000428374f, 0.01548225f, 0.1531415f, 0.3497004f, 0.4913994f},
+         12.029559f,
+         {106.09402f, 365.96438f, 9.4327782f, 1.2590884f, 1.6071658f}},
     };
     const float wavelengths[] = {380, 450, 600, 720, 745};
     for (const Reference& r : references) {
@@ -338,6 +366,20 @@ TEST(SunSpectrum, ScaledSpectrumMatchesTheDaylightModel) {
         for (int i = 0; i < 5; ++i) {
             EXPECT_NEAR(spectrum.ValueAt(wavelengths[i]), r.values[i], 2e-5f * r.values[i])
                 << wavelengths[i] << " nm, theta " << r.theta;
+        }
+        double sum = 0.0;
+        double depths[5] = {};
+        for (uint32_t i = 0; i < spectrum.Count; ++i) {
+            sum += spectrum.Values[i];
+            const SunTransmittance t = SunTransmittanceAt(350.0f + 5.0f * i, r.theta, r.turbidity);
+            const float terms[5] = {t.rayleigh, t.aerosol, t.ozone, t.gas, t.water};
+            for (int k = 0; k < 5; ++k) {
+                depths[k] -= std::log(terms[k]);
+            }
+        }
+        EXPECT_NEAR(sum, r.sum, 2e-5 * r.sum) << r.theta;
+        for (int k = 0; k < 5; ++k) {
+            EXPECT_NEAR(depths[k], r.depths[k], 2e-5 * r.depths[k]) << k << ", theta " << r.theta;
         }
     }
 }

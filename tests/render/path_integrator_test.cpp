@@ -97,11 +97,15 @@ TEST(PathIntegrator, MissesAreBlackAndEmittersAreSeenWithTheirCosine) {
     EXPECT_NEAR(centre.z, 0.5f, 0.01f);
 }
 
-TEST(PathIntegrator, MaterialIdsOutsideTheListEndThePath) {
+TEST(PathIntegrator, MaterialIdsOutsideTheListOrWithoutAModelEndThePath) {
     auto scene = MakeScene(128, 128, Vector3(0, 10, 0.01f), Vector3(0, 0, 0));
     AddMatte(*scene, Vector3(1, 1, 1), Vector3(5, 5, 5));
-    AddPlane(*scene, Vector3(0, 1, 0), 0.0f, 7);   // only material 0 exists
-    AddSphere(*scene, Vector3(3, 0, 0), 1.0f, 1);  // one past the end
+    scene->materials.push_back(nullptr);                       // id 1: an empty slot
+    scene->materials.push_back(std::make_unique<Material>());  // id 2: no scattering model
+    AddPlane(*scene, Vector3(0, 1, 0), 0.0f, 7);               // ids 0 to 2 exist
+    AddSphere(*scene, Vector3(3, 0, 0), 1.0f, 1);
+    AddSphere(*scene, Vector3(-3, 0, 0), 1.0f, 2);
+    AddSphere(*scene, Vector3(0, 0, 3), 1.0f, 3);  // one past the end
     AddSphere(*scene, Vector3(0, 0, 0), 1.0f, NoMaterial);
     Film film(scene->width, scene->height);
     PathIntegrator integrator;
