@@ -24,9 +24,8 @@ float Perez(const PerezCoefficients& c, float theta, float gamma) {
 
 PerezCoefficients Linear(float t, const PerezCoefficients& slope, const PerezCoefficients& offset) {
     PerezCoefficients c;
-    for (size_t i = 0; i < c.size(); ++i) {
-        c[i] = slope[i] * t + offset[i];
-    }
+    std::transform(slope.begin(), slope.end(), offset.begin(), c.begin(),
+                   [t](float s, float o) { return s * t + o; });
     return c;
 }
 

@@ -35,10 +35,11 @@ void SunLight::Setup(const Vector3& sunDirection, float turbidity, float sunSize
     // The sun's radius 6.955e5 km over its distance 1.496e8 km.
     const float r = sunSize * 0.004649064f;
     const double r2 = static_cast<double>(r) * r;
-    if (sunSize * 6.955e5f <= 1.496e8f && r2 <= 1.0) {
+    if (sunSize * 6.955e5f <= 1.496e8f) {
+        // At the limit r may round to just above 1.
         CosThetaMax = std::sqrt(std::max(0.0f, 1.0f - r * r));
         // 1 - sqrt(1 - r^2) = r^2 / (1 + sqrt(1 - r^2)), free of cancellation.
-        SolidAngle = static_cast<float>(TwoPiD * r2 / (1.0 + std::sqrt(1.0 - r2)));
+        SolidAngle = static_cast<float>(TwoPiD * r2 / (1.0 + std::sqrt(std::max(0.0, 1.0 - r2))));
     } else {
         CosThetaMax = 0.0f;
         SolidAngle = static_cast<float>(TwoPiD);

@@ -57,41 +57,57 @@ static_assert(CountOf(WaterWavelengths) == 13 && CountOf(WaterAbsorption) == 13)
 
 constexpr uint32_t SpectrumCount = 91;  // 350, 355, ..., 800 nm
 
+// The absorption tables resampled once; read-only afterwards, so every caller may share them.
+struct AbsorptionTables {
+    IrregularSPD ozone{OzoneWavelengths, OzoneAbsorption, CountOf(OzoneWavelengths)};
+    IrregularSPD gas{GasWavelengths, GasAbsorption, CountOf(GasWavelengths)};
+    IrregularSPD water{WaterWavelengths, WaterAbsorption, CountOf(WaterWavelengths)};
+};
+
+const AbsorptionTables& Absorption() {
+    static const AbsorptionTables tables;
+    return tables;
+}
+
 }  // namespace
 
-Vector3 SunSpectrumColor(float sunTheta, float turbidity) {
-    if (!(1.6386f - sunTheta > 0.0f)) {
-        return {};
-    }
-    const RegularSPD solar(380.0f, 750.0f, SolarAmplitudes, CountOf(SolarAmplitudes));
-    const IrregularSPD ozone(OzoneWavelengths, OzoneAbsorption, CountOf(OzoneWavelengths));
-    const IrregularSPD gas(GasWavelengths, GasAbsorption, CountOf(GasWavelengths));
-    const IrregularSPD water(WaterWavelengths, WaterAbsorption, CountOf(WaterWavelengths));
-
+SunTransmittance SunTransmittanceAt(float lambda, float sunTheta, float turbidity) {
+    const AbsorptionTables& tables = Absorption();
     const float beta = 0.04608366f * turbidity - 0.04586026f;
     const float mass =
         1.0f / (std::cos(sunTheta) + 0.00094f * std::pow(1.6386f - sunTheta, -1.253f));
+    const float micrometres = lambda / 1000.0f;
+    const float kg = tables.gas.ValueAt(lambda);
+    const float kw = tables.water.ValueAt(lambda);
+    SunTransmittance t;
+    t.rayleigh = std::exp(-mass * 0.008735f * std::pow(micrometres, -4.08f));
+    t.aerosol = std::exp(-mass * beta * std::pow(micrometres, -1.3f));
+    t.ozone = std::exp(-mass * tables.ozone.ValueAt(lambda) * 0.35f);
+    t.gas = std::exp(-1.41f * kg * mass / std::pow(1.0f + 118.93f * kg * mass, 0.45f));
+    t.water = std::exp(-0.477f * kw * mass / std::pow(1.0f + 40.14f * kw * mass, 0.45f));
+    return t;
+}
 
+RegularSPD SunSpectrum(float sunTheta, float turbidity) {
+    const RegularSPD solar(380.0f, 750.0f, SolarAmplitudes, CountOf(SolarAmplitudes));
     float radiance[SpectrumCount];
     for (uint32_t i = 0; i < SpectrumCount; ++i) {
         const float lambda = 350.0f + 5.0f * static_cast<float>(i);
-        const float micrometres = lambda / 1000.0f;
-        const float rayleigh = std::exp(-mass * 0.008735f * std::pow(micrometres, -4.08f));
-        const float aerosol = std::exp(-mass * beta * std::pow(micrometres, -1.3f));
-        const float ozoneT = std::exp(-mass * ozone.ValueAt(lambda) * 0.35f);
-        const float kg = gas.ValueAt(lambda);
-        const float gasT =
-            std::exp(-1.41f * kg * mass / std::pow(1.0f + 118.93f * kg * mass, 0.45f));
-        const float kw = water.ValueAt(lambda);
-        const float waterT =
-            std::exp(-0.477f * kw * mass / std::pow(1.0f + 40.14f * kw * mass, 0.45f));
-        radiance[i] = solar.ValueAt(lambda) * rayleigh * aerosol * ozoneT * gasT * waterT;
+        const SunTransmittance t = SunTransmittanceAt(lambda, sunTheta, turbidity);
+        radiance[i] = solar.ValueAt(lambda) * t.rayleigh * t.aerosol * t.ozone * t.gas * t.water;
     }
     RegularSPD spectrum(350.0f, 800.0f, radiance, SpectrumCount);
     for (float& value : spectrum.Values) {
         value *= 0.0005f;
     }
-    return XYZToRGB(spectrum.ToXYZ());
+    return spectrum;
+}
+
+Vector3 SunSpectrumColor(float sunTheta, float turbidity) {
+    if (!(1.6386f - sunTheta > 0.0f)) {
+        return {};
+    }
+    return XYZToRGB(SunSpectrum(sunTheta, turbidity).ToXYZ());
 }
 
 }  // namespace glintor

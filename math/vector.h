@@ -139,9 +139,16 @@ struct BoundingBox {
         min = {std::min(min.x, p.x), std::min(min.y, p.y), std::min(min.z, p.z)};
         max = {std::max(max.x, p.x), std::max(max.y, p.y), std::max(max.z, p.z)};
     }
+    // Centre at the midpoint of the corners, radius to the max corner. An empty box (nothing
+    // merged, or only unbounded objects such as planes) has its midpoint outside itself and
+    // radius 0.
     void BoundingSphere(Vector3& center, float& radius) const {
         center = (min + max) * 0.5f;
-        radius = (max - center).Length();
+        bool inside = true;
+        for (int axis = 0; axis < 3; ++axis) {
+            inside = inside && center[axis] >= min[axis] && center[axis] <= max[axis];
+        }
+        radius = inside ? (max - center).Length() : 0.0f;
     }
 };
 

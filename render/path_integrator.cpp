@@ -24,6 +24,12 @@ bool IsFinite(const Vector3& v) {
     return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
 }
 
+// A true division per component: multiplying by the reciprocal rounds differently, and images
+// are compared bit for bit.
+Vector3 Divided(const Vector3& v, float divisor) {
+    return {v.x / divisor, v.y / divisor, v.z / divisor};
+}
+
 // The material an object hit names, or null when the path must end there: id 255 means no
 // material, and an id at or beyond the end of the list (the loader does not compare them) is
 // treated like a missing entry rather than read past the list.
@@ -174,7 +180,7 @@ void PathIntegrator::Radiance(const Ray& cameraRay, const Scene& scene, Vector3&
             for (const auto& map : material->bumpMaps) {
                 perturbed += map->Evaluate(generator, hit, hit.normal);
             }
-            hit.normal = perturbed * (1.0f / static_cast<float>(material->bumpMaps.size()));
+            hit.normal = Divided(perturbed, static_cast<float>(material->bumpMaps.size()));
         }
 
         const Vector3 nFacing = Dot(ray.direction, hit.normal) > 0.0f ? -hit.normal : hit.normal;
@@ -202,8 +208,7 @@ void PathIntegrator::Radiance(const Ray& cameraRay, const Scene& scene, Vector3&
                         const Vector3 f = bxdf.Evaluate(wo, shadowRay.direction, nFacing);
                         const Vector3 term =
                             weight * f * radiance * Dot(shadowRay.direction, nFacing);
-                        const float divisor = shadowRays * pdf;
-                        colour += Vector3(term.x / divisor, term.y / divisor, term.z / divisor);
+                        colour += Divided(term, shadowRays * pdf);
                     }
                 }
             }
@@ -218,8 +223,7 @@ void PathIntegrator::Radiance(const Ray& cameraRay, const Scene& scene, Vector3&
         if (pdf <= 0.0f || f.IsBlack()) {
             return;
         }
-        const Vector3 scaled = throughput * f * surface;
-        throughput = Vector3(scaled.x / pdf, scaled.y / pdf, scaled.z / pdf);
+        throughput = Divided(throughput * f * surface, pdf);
 
         if (sample.depth > settings.rrDepth) {
             const float largest = std::fmax(throughput.x, std::fmax(throughput.y, throughput.z));
@@ -227,7 +231,7 @@ void PathIntegrator::Radiance(const Ray& cameraRay, const Scene& scene, Vector3&
             if (!(generator.UniformFloat() < p)) {
                 return;
             }
-            throughput *= 1.0f / p;
+            throughput = Divided(throughput, p);
         }
 
         ++sample.depth;

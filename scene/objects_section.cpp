@@ -91,19 +91,13 @@ void ReadMeshFile(const XmlNode& element, Scene& scene, TriangleMeshSet*& meshSe
 }
 
 // The sphere about the box of every object. Planes add nothing to the box, so a scene of planes
-// alone keeps the empty box, whose midpoint (the origin) lies outside it: radius 0 then.
+// alone keeps the empty box: radius 0 then.
 void ComputeWorldSphere(Scene& scene) {
     BoundingBox box;
     for (const auto& object : scene.objects) {
         box.Merge(object->Bounds());
     }
-    const Vector3 center = (box.min + box.max) * 0.5f;
-    bool inside = true;
-    for (int axis = 0; axis < 3; ++axis) {
-        inside = inside && center[axis] >= box.min[axis] && center[axis] <= box.max[axis];
-    }
-    scene.worldCenter = center;
-    scene.worldRadius = inside ? (box.max - center).Length() : 0.0f;
+    box.BoundingSphere(scene.worldCenter, scene.worldRadius);
     std::printf("World Radius = %f\n\n", scene.worldRadius);
 }
 

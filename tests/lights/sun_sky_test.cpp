@@ -86,12 +86,19 @@ TEST(SunLight, DiscSizeAndPdf) {
     EXPECT_TRUE(std::isfinite(t.pdf));
     EXPECT_GT(t.pdf, 0.0f);
 
+    // A sun of a hundred times the real radius: 2 pi (1 - cos) with cos = sqrt(1 - r^2).
+    const double rl = 100 * r;
+    EXPECT_NEAR(MakeSun(Vector3(0, 0, 1), 2.0f, 100.0f).SolidAngle,
+                2 * Pi * (1 - std::sqrt(1 - rl * rl)), 1e-6);
+
     // The loader's largest sun still fits inside the cone rays see; a sun wider than its
     // distance covers the hemisphere.
     EXPECT_GT(MakeSun(Vector3(0, 0, 1), 2.0f, 10.0f).CosThetaMax, 0.9975f);
-    const SunLight huge = MakeSun(Vector3(0, 0, 1), 2.0f, 300.0f);
-    EXPECT_EQ(huge.CosThetaMax, 0.0f);
-    EXPECT_FLOAT_EQ(huge.SolidAngle, 2.0f * Pi);
+    for (const float size : {250.0f, 300.0f}) {
+        const SunLight huge = MakeSun(Vector3(0, 0, 1), 2.0f, size);
+        EXPECT_EQ(huge.CosThetaMax, 0.0f);
+        EXPECT_FLOAT_EQ(huge.SolidAngle, 2.0f * Pi);
+    }
 
     // A sun of size 0 has no cone to sample.
     const SunLight point = MakeSun(Vector3(0, 0, 1), 2.0f, 0.0f);
@@ -176,6 +183,13 @@ TEST(SunLight, RaysSeeTheSunOnlyWhenNothingBlocksThem) {
     far.normal = Vector3(9, 9, 9);
     EXPECT_FALSE(sun.Intersect(rayAt(4.1), far));
     EXPECT_EQ(far.normal, Vector3(9, 9, 9));  // a miss leaves the record alone
+
+    // Exactly at the cone's cosine is outside it.
+    const SunLight overhead = MakeSun(Vector3(0.0f, 0.0f, 1.0f));
+    const float c = overhead.IntersectCos;
+    Intersection edge;
+    EXPECT_FALSE(overhead.Intersect(
+        Ray(Vector3(), Vector3(std::sqrt(1.0f - c * c), 0.0f, c), RayInfinity), edge));
 
     Intersection blocked;
     blocked.distance = 10.0f;
@@ -272,6 +286,106 @@ TEST(SunLight, SetSunGivesNoLight) {
     EXPECT_FALSE(dusk.SunRadiance.IsBlack());
 }
 
+// Reference values below were computed in double precision by a short Python script written from
+// the published model (Preetham, Shirley and Smits 1999: the relative optical mass, the five
+// transmittance formulas and their tables resampled onto 5 nm grids from each table's first
+// wavelength, the Perez functions and zenith formulas with the coefficients quoted in the tests),
+// not from this code.
+
+struct TransmittanceReference {
+    float theta;
+    float turbidity;
+    float lambda;
+    float rayleigh, aerosol, ozone, gas, water;
+};
+
+TEST(SunSpectrum, EachAttenuationTermMatchesTheDaylightModel) {
+    // Sun overhead (mass 0.9995), at 1 rad (mass 1.8452) and low at 1.45 rad (mass 7.8062). The
+    // mixed gases absorb only around 760 nm, where the solar table has ended: their term never
+    // reaches the colour, so it is checked here on its own.
+    const TransmittanceReference references[] = {
+        {0.0f, 2.0f, 380, 0.6360974f, 0.8497438f, 0.9997085f, 1, 1},
+        {0.0f, 2.0f, 600, 0.9322301f, 0.9140091f, 0.9572144f, 1, 1},
+        {0.0f, 2.0f, 720, 0.9671977f, 0.9315172f, 0.9951145f, 1, 0.9185624f},
+        {0.0f, 2.0f, 760, 0.9736046f, 0.9360133f, 0.9975542f, 0.9093651f, 0.9999575f},
+        {1.0f, 3.0f, 450, 0.6577158f, 0.6179274f, 0.9980644f, 1, 1},
+        {1.0f, 3.0f, 720, 0.9402849f, 0.7700515f, 0.9909993f, 1, 0.8872134f},
+        {1.0f, 3.0f, 760, 0.9518159f, 0.7838304f, 0.9954895f, 0.8748417f, 0.9999217f},
+        {1.45f, 6.0f, 380, 0.02920761f, 0.001775464f, 0.9977258f, 1, 1},
+        {1.45f, 6.0f, 600, 0.5780588f, 0.03026776f, 0.7106894f, 1, 1},
+        {1.45f, 6.0f, 760, 0.8114596f, 0.07636133f, 0.9810566f, 0.7431835f, 0.999672f},
+    };
+    for (const TransmittanceReference& r : references) {
+        const SunTransmittance t = SunTransmittanceAt(r.lambda, r.theta, r.turbidity);
+        const auto expectTerm = [&](float value, float expected, const char* term) {
+            EXPECT_NEAR(value, expected, 1e-5f * expected)
+                << term << " at " << r.lambda << " nm, theta " << r.theta;
+        };
+        expectTerm(t.rayleigh, r.rayleigh, "Rayleigh");
+        expectTerm(t.aerosol, r.aerosol, "aerosol");
+        expectTerm(t.ozone, r.ozone, "ozone");
+        expectTerm(t.gas, r.gas, "mixed gases");
+        expectTerm(t.water, r.water, "water vapour");
+    }
+}
+
+TEST(SunSpectrum, ScaledSpectrumMatchesTheDaylightModel) {
+    struct Reference {
+        float theta;
+        float turbidity;
+        float values[5];  // at 380, 450, 600, 720 and 745 nm
+        // Sums over the 91 wavelengths, so that every table entry in range counts: of the
+        // spectrum's samples, and of -ln of each transmittance term (the optical depths).
+        float sum;
+        float depths[5];
+    };
+    const Reference references[] = {
+        {0.0f,
+         2.0f,
+         {4.47393f, 10.35946f, 10.04486f, 7.999595f, 8.25748f},
+         699.86104f,
+         {13.584173f, 9.4078521f, 1.2077635f, 0.40445788f, 0.48479436f}},
+        {1.0f,
+         3.0f,
+         {1.970588f, 6.015207f, 7.166475f, 6.183877f, 6.659086f},
+         475.85649f,
+         {25.077999f, 34.65224f, 2.2296752f, 0.5681705f, 0.69913657f}},
+        {1.45f,
+         6.0f,
+         {0.000428374f, 0.01548225f, 0.1531415f, 0.3497004f, 0.4913994f},
+         12.029559f,
+         {106.09402f, 365.96438f, 9.4327782f, 1.2590884f, 1.6071658f}},
+    };
+    const float wavelengths[] = {380, 450, 600, 720, 745};
+    for (const Reference& r : references) {
+        const RegularSPD spectrum = SunSpectrum(r.theta, r.turbidity);
+        EXPECT_EQ(spectrum.Count, 91u);
+        EXPECT_EQ(spectrum.LambdaMin, 350.0f);
+        EXPECT_EQ(spectrum.LambdaMax, 800.0f);
+        // Outside the solar table (380 to 750 nm) there is no light at all.
+        EXPECT_EQ(spectrum.ValueAt(375), 0.0f);
+        EXPECT_EQ(spectrum.ValueAt(760), 0.0f);
+        for (int i = 0; i < 5; ++i) {
+            EXPECT_NEAR(spectrum.ValueAt(wavelengths[i]), r.values[i], 2e-5f * r.values[i])
+                << wavelengths[i] << " nm, theta " << r.theta;
+        }
+        double sum = 0.0;
+        double depths[5] = {};
+        for (uint32_t i = 0; i < spectrum.Count; ++i) {
+            sum += spectrum.Values[i];
+            const SunTransmittance t = SunTransmittanceAt(350.0f + 5.0f * i, r.theta, r.turbidity);
+            const float terms[5] = {t.rayleigh, t.aerosol, t.ozone, t.gas, t.water};
+            for (int k = 0; k < 5; ++k) {
+                depths[k] -= std::log(terms[k]);
+            }
+        }
+        EXPECT_NEAR(sum, r.sum, 2e-5 * r.sum) << r.theta;
+        for (int k = 0; k < 5; ++k) {
+            EXPECT_NEAR(depths[k], r.depths[k], 2e-5 * r.depths[k]) << k << ", theta " << r.theta;
+        }
+    }
+}
+
 // ---------------------------------------------------------------------------------------------
 // Sky
 
@@ -305,6 +419,49 @@ TEST(SkyLight, ZenithUnderAnOverheadSunIsTheZenithModel) {
         Vector3 radiance;
         sky.Emitted(radiance, Vector3(0.0f, 0.0f, 1.0f), nullptr);
         ExpectNear(radiance, expected * 0.002f, 1e-7f);
+    }
+}
+
+TEST(SkyLight, ZenithAndSkyColoursMatchTheDaylightModel) {
+    struct Zenith {
+        float turbidity;
+        float sunTheta;
+        float luminance, x, y;  // the stored fields: zenith values over their Perez at the zenith
+        Vector3 rgb;            // of the unnormalised zenith values
+    };
+    const Zenith zeniths[] = {
+        {2.0f, 0.3f, 0.7420023f, 0.2965764f, 0.3107508f, {0.3529798f, 0.4783748f, 0.8117182f}},
+        {4.0f, 0.9f, 0.382463f, 0.3102351f, 0.3231752f, {0.3269619f, 0.5176418f, 0.9360994f}},
+        {8.0f, 1.3f, 0.236891f, 0.3682184f, 0.378554f, {0.3167015f, 0.3942469f, 0.4638306f}},
+        {3.0f, 1.5f, 0.2170477f, 0.3559775f, 0.3786707f, {0.1003056f, 0.1359039f, 0.1858135f}},
+    };
+    const auto sunAt = [](float theta, float phi) {
+        return Vector3(std::sin(theta) * std::cos(phi), std::sin(theta) * std::sin(phi),
+                       std::cos(theta));
+    };
+    for (const Zenith& z : zeniths) {
+        const SkyLight sky = MakeSky(sunAt(z.sunTheta, 2.0f), z.turbidity);
+        EXPECT_NEAR(sky.ZenithLuminance, z.luminance, 2e-5f * z.luminance) << z.turbidity;
+        EXPECT_NEAR(sky.ZenithX, z.x, 2e-5f * z.x) << z.turbidity;
+        EXPECT_NEAR(sky.ZenithY, z.y, 2e-5f * z.y) << z.turbidity;
+        ExpectNear(sky.SkyRadiance(0.0f, 0.7f), z.rgb, 5e-5f);
+    }
+
+    struct Direction {
+        float turbidity, sunTheta, sunPhi, theta, phi;
+        Vector3 rgb;
+    };
+    const Direction directions[] = {
+        {2.5f, 0.6f, 1.0f, 1.2f, 2.5f, {0.3136512f, 0.4929676f, 0.8467434f}},
+        {6.0f, 1.1f, 4.0f, 0.4f, 4.3f, {0.6207296f, 0.7388115f, 1.025991f}},
+        {3.0f, 0.9f, 0.0f, 1.55f, 3.1f, {0.4986439f, 0.453077f, 0.5022707f}},
+    };
+    for (const Direction& d : directions) {
+        const SkyLight sky = MakeSky(sunAt(d.sunTheta, d.sunPhi), d.turbidity, 0.5f);
+        ExpectNear(sky.SkyRadiance(d.theta, d.phi), d.rgb, 5e-5f);
+        Vector3 emitted;
+        sky.Emitted(emitted, sunAt(d.theta, d.phi), nullptr);
+        ExpectNear(emitted, d.rgb * 0.5f, 5e-5f);
     }
 }
 

@@ -334,6 +334,11 @@ TEST(BRDF_Ward, EvaluateUsesWorldZWhateverTheNormal) {
             EXPECT_NEAR(value[c], expected, 1e-5);
         }
     }
+    // wo and wi tilted along x and y: h = (0.6, 0.6, 1.6), wo.z wi.z = 0.64,
+    // e = exp(-(0.36 * 16 + 0.36 * 4) / 2.56).
+    const Vector3 across = ward.Evaluate(Vector3(0.6f, 0, 0.8f), Vector3(0, 0.6f, 0.8f), Z);
+    EXPECT_NEAR(across.y,
+                diffuse.y / Pi + specular.y * std::exp(-7.2 / 2.56) / (0.8 * 0.125 * 4 * Pi), 1e-6);
     // Along y the narrower roughness (alphaY 0.25) applies: e = exp(-(0.36 * 16) / 3.24).
     const Vector3 alongY = ward.Evaluate(Vector3(0, 0.6f, 0.8f), Z, Z);
     EXPECT_NEAR(alongY.x,

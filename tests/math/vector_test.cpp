@@ -61,6 +61,18 @@ TEST(BoundingBox, EmptyBoxTakesFirstPointAndSphere) {
     box.BoundingSphere(center, radius);
     EXPECT_EQ(center, Vector3(2, 2, 3));
     EXPECT_FLOAT_EQ(radius, 1.0f);
+
+    // Nothing merged: the midpoint (the origin) lies outside the box, so the radius is 0, not
+    // the distance to the max corner.
+    BoundingBox().BoundingSphere(center, radius);
+    EXPECT_EQ(center, Vector3());
+    EXPECT_EQ(radius, 0.0f);
+    // A flat box still contains its midpoint.
+    BoundingBox flat;
+    flat.Merge(Vector3(0, 0, 1));
+    flat.Merge(Vector3(6, 8, 1));
+    flat.BoundingSphere(center, radius);
+    EXPECT_EQ(radius, 5.0f);
 }
 
 }  // namespace

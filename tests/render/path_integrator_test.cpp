@@ -97,16 +97,75 @@ TEST(PathIntegrator, MissesAreBlackAndEmittersAreSeenWithTheirCosine) {
     EXPECT_NEAR(centre.z, 0.5f, 0.01f);
 }
 
-TEST(PathIntegrator, MaterialIdsOutsideTheListEndThePath) {
+// An emitting sphere seen directly: each camera sample adds emission x |cos| or nothing, with no
+// random numbers involved, so every pixel is known from its sub-pixel positions. The image is
+// rendered in three blocks, which must cover it exactly once.
+TEST(PathIntegrator, EmitterSilhouetteFollowsTheSubPixelOffsetsBlockByBlock) {
+    auto scene = MakeScene(64, 64, Vector3(0, 0, -5), Vector3(0, 0, 0));
+    scene->cameraUp = Vector3(0, 1, 0);
+    scene->settings.samples = 4;
+    const Vector3 emission(2.0f, 1.0f, 0.5f);
+    AddSphere(*scene, Vector3(0, 0, 0), 1.0f, AddMatte(*scene, Vector3(), emission));
+    Film film(scene->width, scene->height);
+    PathIntegrator integrator;
+    integrator.Setup(*scene, film);
+    for (const PixelBlock& block :
+         {PixelBlock{0, 0, 64, 20}, PixelBlock{0, 20, 30, 44}, PixelBlock{30, 20, 34, 44}}) {
+        integrator.RenderBlock(*scene, block);
+    }
+
+    Camera camera(scene->width, scene->height);
+    camera.Setup(scene->cameraPos, scene->cameraLookAt, scene->cameraUp, scene->fov);
+    RandomGenerator unused;
+    int edgePixels = 0;
+    for (int y = 0; y < scene->height; ++y) {
+        for (int x = 0; x < scene->width; ++x) {
+            ASSERT_EQ(film.accumulation[(y * 64 + x) * 4 + 3], 4.0f) << x << "," << y;
+            Vector3 expected;
+            int hits = 0;
+            for (int j = 0; j < 4; ++j) {
+                Ray ray;
+                camera.GenerateRay(x + integrator.offsetX[j], y + integrator.offsetY[j], unused,
+                                   0.0f, 0.0f, ray);
+                // |o + t d|^2 = 1 with |d| = 1.
+                const double b = Dot(ray.origin, ray.direction);
+                const double c = ray.origin.LengthSquared() - 1.0;
+                if (b * b - c <= 0.0) {
+                    continue;
+                }
+                const double t = -b - std::sqrt(b * b - c);
+                const Vector3 normal = ray.At(static_cast<float>(t));
+                expected += emission * std::fabs(Dot(normal, ray.direction));
+                ++hits;
+            }
+            edgePixels += hits > 0 && hits < 4;
+            const Vector3 mean = Mean(film, x, y);
+            for (int c = 0; c < 3; ++c) {
+                ASSERT_NEAR(mean[c], expected[c] / 4.0f, 2e-3f) << x << "," << y;
+            }
+        }
+    }
+    EXPECT_GT(edgePixels, 20);
+}
+
+TEST(PathIntegrator, MaterialIdsOutsideTheListOrWithoutAModelEndThePath) {
     auto scene = MakeScene(128, 128, Vector3(0, 10, 0.01f), Vector3(0, 0, 0));
     AddMatte(*scene, Vector3(1, 1, 1), Vector3(5, 5, 5));
-    AddPlane(*scene, Vector3(0, 1, 0), 0.0f, 7);  // only material 0 exists
+    scene->materials.push_back(nullptr);                       // id 1: an empty slot
+    scene->materials.push_back(std::make_unique<Material>());  // id 2: no scattering model
+    AddPlane(*scene, Vector3(0, 1, 0), 0.0f, 7);               // ids 0 to 2 exist
+    AddSphere(*scene, Vector3(3, 0, 0), 1.0f, 1);
+    AddSphere(*scene, Vector3(-3, 0, 0), 1.0f, 2);
+    AddSphere(*scene, Vector3(0, 0, 3), 1.0f, 3);  // one past the end
     AddSphere(*scene, Vector3(0, 0, 0), 1.0f, NoMaterial);
     Film film(scene->width, scene->height);
     PathIntegrator integrator;
     RenderAll(*scene, film, integrator);
-    EXPECT_EQ(Mean(film, 64, 64), Vector3());
-    EXPECT_EQ(Mean(film, 2, 2), Vector3());
+    for (int y = 0; y < scene->height; ++y) {
+        for (int x = 0; x < scene->width; ++x) {
+            ASSERT_EQ(Mean(film, x, y), Vector3()) << x << "," << y;
+        }
+    }
 }
 
 TEST(PathIntegrator, RussianRouletteAndDepthLimitKeepEveryPixelFinite) {

@@ -3,7 +3,18 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "math/vector.h"
+
+namespace glintor {
+
+// Lets failed comparisons of vectors show their components.
+inline void PrintTo(const Vector3& v, std::ostream* os) {
+    *os << "(" << v.x << ", " << v.y << ", " << v.z << ")";
+}
+
+}  // namespace glintor
 
 namespace glintor::testing {
 
