@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <limits>
+#include <type_traits>
 
 #include "formats/ply_reader.h"
 #include "platform/platform.h"
@@ -30,14 +31,16 @@ void ReserveLarge(std::vector<T>& array, std::size_t count) {
 
 enum class Problem { None, ShortFace, IndexOutOfRange };
 
-// Turns the corners of each face, as they arrive, into the triangles (0, i, i + 1).
+// Turns each face into the triangles (0, i, i + 1). A face is judged once all its corners are
+// read, by either path, so a file whose face list is cut or garbled gets the same message from
+// both.
 struct FaceBuilder {
     std::vector<std::array<int32_t, 3>>* triangles = nullptr;
     double vertexCount = 0.0;
     Problem problem = Problem::None;
     int32_t problemInstance = 0;
-    int32_t first = 0;
-    int32_t previous = 0;
+    std::vector<double> corners;  // the callback path's current face and its length
+    int32_t length = 0;
 };
 
 bool Reject(FaceBuilder& faces, Problem problem, int32_t instance) {
@@ -46,51 +49,46 @@ bool Reject(FaceBuilder& faces, Problem problem, int32_t instance) {
     return false;
 }
 
-bool StartFace(FaceBuilder& faces, int32_t instance, double length) {
-    return length >= 3.0 || Reject(faces, Problem::ShortFace, instance);
-}
-
-// Indices are checked here, before any conversion to an integer, so no value from the file can
-// overflow one or reach past the vertex array later.
-bool AddCorner(FaceBuilder& faces, int32_t instance, int32_t corner, double value) {
-    const double index = std::trunc(value);
-    if (!(index >= 0.0 && index < faces.vertexCount)) {
-        return Reject(faces, Problem::IndexOutOfRange, instance);
+// Indices are checked before any conversion to an integer, so no value from the file can
+// overflow one or reach past the vertex array later. Float lists are truncated toward zero.
+template <class Index>
+bool AddFace(FaceBuilder& faces, int32_t instance, const Index* corners, int32_t length) {
+    if (length < 3) {
+        return Reject(faces, Problem::ShortFace, instance);
     }
-    const int32_t vertex = static_cast<int32_t>(index);
-    if (corner == 0) {
-        faces.first = vertex;
-    } else if (corner > 1) {
-        faces.triangles->push_back({faces.first, faces.previous, vertex});
+    for (int32_t j = 0; j < length; ++j) {
+        double index = static_cast<double>(corners[j]);
+        if constexpr (std::is_floating_point_v<Index>) {
+            index = std::trunc(index);
+        }
+        if (!(index >= 0.0 && index < faces.vertexCount)) {
+            return Reject(faces, Problem::IndexOutOfRange, instance);
+        }
     }
-    faces.previous = vertex;
+    const int32_t first = static_cast<int32_t>(corners[0]);
+    for (int32_t j = 2; j < length; ++j) {
+        faces.triangles->push_back(
+            {first, static_cast<int32_t>(corners[j - 1]), static_cast<int32_t>(corners[j])});
+    }
     return true;
 }
 
 bool StoreFaceValue(const PlyValue& v) {
     FaceBuilder& faces = *static_cast<FaceBuilder*>(v.userData);
-    return v.valueIndex < 0 ? StartFace(faces, v.instanceIndex, v.value)
-                            : AddCorner(faces, v.instanceIndex, v.valueIndex, v.value);
+    if (v.valueIndex < 0) {
+        // A whole number from 0 to INT32_MAX: the reader refuses other lengths. Nothing is
+        // reserved by it, or a file could ask for any amount of memory.
+        faces.length = static_cast<int32_t>(v.value);
+        faces.corners.clear();
+        return faces.length > 0 || AddFace(faces, v.instanceIndex, faces.corners.data(), 0);
+    }
+    faces.corners.push_back(v.value);
+    return v.valueIndex + 1 < faces.length ||
+           AddFace(faces, v.instanceIndex, faces.corners.data(), faces.length);
 }
 
-// The bulk form of StoreFaceValue: the entries are integers, so no truncation is needed.
 bool StoreFaceList(int32_t instance, const int64_t* entries, int32_t length, void* userData) {
-    FaceBuilder& faces = *static_cast<FaceBuilder*>(userData);
-    if (!StartFace(faces, instance, length)) {
-        return false;
-    }
-    const int64_t vertexCount = static_cast<int64_t>(faces.vertexCount);
-    for (int32_t j = 0; j < length; ++j) {
-        if (entries[j] < 0 || entries[j] >= vertexCount) {
-            return Reject(faces, Problem::IndexOutOfRange, instance);
-        }
-    }
-    const int32_t first = static_cast<int32_t>(entries[0]);
-    for (int32_t j = 2; j < length; ++j) {
-        faces.triangles->push_back(
-            {first, static_cast<int32_t>(entries[j - 1]), static_cast<int32_t>(entries[j])});
-    }
-    return true;
+    return AddFace(*static_cast<FaceBuilder*>(userData), instance, entries, length);
 }
 
 // One float component of a per-vertex array, filled by either path.

@@ -137,6 +137,16 @@ TEST(PlyImportPaths, AgreeOnEverySharedAndGeneratedMesh) {
 }
 
 TEST(PlyImportPaths, AgreeOnEveryTruncationAndOnDamagedBytes) {
+    // A face is judged only once all its corners are read: a bad index or a short length
+    // followed by a word that is no number is a parse error on both paths.
+    const std::string vertices =
+        "ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\nproperty float y\n"
+        "property float z\nelement face 2\nproperty list uchar int vertex_indices\nend_header\n"
+        "0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n";
+    for (const char* face : {"5 0 99 x 1 2\n", "2 0 x\n", "4 0 1 2 z\n", "1 -1\n"}) {
+        EXPECT_FALSE(ExpectSamePaths(Write("face.ply", vertices + face), face));
+    }
+
     PlyMesh mesh = MakeIcosphere(0);
     mesh.colors.assign(mesh.positions.size(), {255, 128, 0});
     std::mt19937 rng(5);

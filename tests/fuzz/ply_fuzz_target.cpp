@@ -150,7 +150,8 @@ ImportRun Import(const std::string& path, glintor::PlyImportPath which) {
     }();
     (void)redirected;
 #endif
-    Require(console >= 0 && ftruncate(console, 0) == 0, "console memory file");
+    Require(console >= 0 && ftruncate(console, 0) == 0 && lseek(console, 0, SEEK_SET) == 0,
+            "console memory file");
     std::fflush(stdout);
     dup2(console, STDOUT_FILENO);
     dup2(null, STDERR_FILENO);
