@@ -1,8 +1,12 @@
 #include "formats/ply_import.h"
 
+#include <sys/mman.h>
+
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <limits>
+#include <type_traits>
 
 #include "formats/ply_reader.h"
 #include "platform/platform.h"
@@ -11,72 +15,119 @@ namespace glintor {
 
 namespace {
 
-enum class Problem { None, ShortFace, IndexOutOfRange, NotFinite };
+// Room for `count` elements, asked for in huge pages where the system has them: a large mesh's
+// arrays otherwise cost more in page faults on first touch than all the parsing.
+template <class T>
+void ReserveLarge(std::vector<T>& array, std::size_t count) {
+    array.reserve(count);
+    constexpr uintptr_t kHugePage = uintptr_t(2) << 20;
+    const uintptr_t start = reinterpret_cast<uintptr_t>(array.data());
+    const uintptr_t first = (start + kHugePage - 1) & ~(kHugePage - 1);
+    const uintptr_t last = (start + array.capacity() * sizeof(T)) & ~(kHugePage - 1);
+    if (first < last) {
+        madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+    }
+}
 
-struct ImportContext {
-    PlyMeshData* mesh = nullptr;
+enum class Problem { None, ShortFace, IndexOutOfRange };
+
+// Turns each face into the triangles (0, i, i + 1). A face is judged once all its corners are
+// read, by either path, so a file whose face list is cut or garbled gets the same message from
+// both.
+struct FaceBuilder {
+    std::vector<std::array<int32_t, 3>>* triangles = nullptr;
     double vertexCount = 0.0;
     Problem problem = Problem::None;
     int32_t problemInstance = 0;
+    std::vector<double> corners;  // the callback path's current face and its length
+    int32_t length = 0;
 };
 
-struct VectorTarget {
-    ImportContext* context;
-    std::vector<Vector3>* array;
-    double scale;
-};
-
-// A NaN or infinite coordinate would poison every bounding box above the mesh, so the first one
-// stops the read and names its vertex.
-bool RejectNotFinite(ImportContext& context, int32_t instance) {
-    context.problem = Problem::NotFinite;
-    context.problemInstance = instance;
+bool Reject(FaceBuilder& faces, Problem problem, int32_t instance) {
+    faces.problem = problem;
+    faces.problemInstance = instance;
     return false;
 }
 
-bool StoreVectorComponent(const PlyValue& v) {
-    const VectorTarget& target = *static_cast<const VectorTarget*>(v.userData);
-    const float value = static_cast<float>(v.value * target.scale);
-    if (!std::isfinite(value)) {
-        return RejectNotFinite(*target.context, v.instanceIndex);
+// Indices are checked before any conversion to an integer, so no value from the file can
+// overflow one or reach past the vertex array later. Float lists are truncated toward zero.
+template <class Index>
+bool AddFace(FaceBuilder& faces, int32_t instance, const Index* corners, int32_t length) {
+    if (length < 3) {
+        return Reject(faces, Problem::ShortFace, instance);
     }
-    (*target.array)[v.instanceIndex][v.userIndex] = value;
-    return true;
-}
-
-bool StoreUVComponent(const PlyValue& v) {
-    ImportContext& context = *static_cast<ImportContext*>(v.userData);
-    const float value = static_cast<float>(v.value);
-    if (!std::isfinite(value)) {
-        return RejectNotFinite(context, v.instanceIndex);
-    }
-    context.mesh->uvs[v.instanceIndex][v.userIndex] = value;
-    return true;
-}
-
-// Keeps corners 0 to 2 of every face. Indices are checked here, before any conversion to an
-// integer, so no value from the file can overflow one or reach past the vertex array later.
-bool StoreFaceIndex(const PlyValue& v) {
-    ImportContext& context = *static_cast<ImportContext*>(v.userData);
-    if (v.valueIndex < 0) {
-        if (v.value < 3.0) {
-            context.problem = Problem::ShortFace;
-            context.problemInstance = v.instanceIndex;
-            return false;
+    for (int32_t j = 0; j < length; ++j) {
+        double index = static_cast<double>(corners[j]);
+        if constexpr (std::is_floating_point_v<Index>) {
+            index = std::trunc(index);
         }
-        return true;
+        if (!(index >= 0.0 && index < faces.vertexCount)) {
+            return Reject(faces, Problem::IndexOutOfRange, instance);
+        }
     }
-    if (v.valueIndex > 2) {
-        return true;
+    const int32_t first = static_cast<int32_t>(corners[0]);
+    for (int32_t j = 2; j < length; ++j) {
+        faces.triangles->push_back(
+            {first, static_cast<int32_t>(corners[j - 1]), static_cast<int32_t>(corners[j])});
     }
-    const double index = std::trunc(v.value);
-    if (!(index >= 0.0 && index < context.vertexCount)) {
-        context.problem = Problem::IndexOutOfRange;
-        context.problemInstance = v.instanceIndex;
-        return false;
-    }
-    context.mesh->indices[v.instanceIndex][v.valueIndex] = static_cast<int32_t>(index);
     return true;
+}
+
+bool StoreFaceValue(const PlyValue& v) {
+    FaceBuilder& faces = *static_cast<FaceBuilder*>(v.userData);
+    if (v.valueIndex < 0) {
+        // A whole number from 0 to INT32_MAX: the reader refuses other lengths. Nothing is
+        // reserved by it, or a file could ask for any amount of memory.
+        faces.length = static_cast<int32_t>(v.value);
+        faces.corners.clear();
+        return faces.length > 0 || AddFace(faces, v.instanceIndex, faces.corners.data(), 0);
+    }
+    faces.corners.push_back(v.value);
+    return v.valueIndex + 1 < faces.length ||
+           AddFace(faces, v.instanceIndex, faces.corners.data(), faces.length);
+}
+
+bool StoreFaceList(int32_t instance, const int64_t* entries, int32_t length, void* userData) {
+    return AddFace(*static_cast<FaceBuilder*>(userData), instance, entries, length);
+}
+
+// One float component of a per-vertex array, filled by either path.
+struct Column {
+    const char* property;
+    float* first;
+    std::size_t stride;
+    double scale;
+};
+
+bool StoreComponent(const PlyValue& v) {
+    const Column& column = *static_cast<const Column*>(v.userData);
+    column.first[v.instanceIndex * column.stride] = static_cast<float>(v.value * column.scale);
+    return true;
+}
+
+void AddColumns(std::vector<Column>& columns, std::vector<Vector3>& array,
+                const std::array<const char*, 3>& names, double scale) {
+    static_assert(sizeof(Vector3) == 3 * sizeof(float));
+    for (int c = 0; c < 3; ++c) {
+        columns.push_back({names[c], &array.front()[c], 3, scale});
+    }
+}
+
+// A NaN or infinite value would poison every bounding box above the mesh. Values arrive in vertex
+// order and reading stops at the first failure, so the lowest such vertex is the first one the
+// file holds, whichever path read it.
+int32_t FirstVertexNotFinite(const PlyMeshData& mesh) {
+    const auto finite = [](const Vector3& v) {
+        return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+    };
+    for (int32_t i = 0; i < mesh.vertexCount; ++i) {
+        if (!finite(mesh.positions[i]) || (mesh.hasNormals && !finite(mesh.normals[i])) ||
+            (mesh.hasColors && !finite(mesh.colors[i])) ||
+            (mesh.hasUVs && !(std::isfinite(mesh.uvs[i][0]) && std::isfinite(mesh.uvs[i][1])))) {
+            return i;
+        }
+    }
+    return -1;
 }
 
 bool Report(const char* format, const char* fileName) {
@@ -114,6 +165,7 @@ Vector3 FaceNormal(const Vector3& p0, const Vector3& p1, const Vector3& p2) {
 }
 
 void ComputeSmoothNormals(PlyMeshData& mesh) {
+    ReserveLarge(mesh.normals, mesh.vertexCount);
     mesh.normals.assign(mesh.vertexCount, Vector3());
     for (const std::array<int32_t, 3>& t : mesh.indices) {
         const Vector3 n =
@@ -136,7 +188,7 @@ void ReportPlyError(const std::string& text) {
     ShowMessageBox("XML Parsing error", text);
 }
 
-bool PlyImport(const char* fileName, int32_t indexOffset, PlyMeshData& result) {
+bool PlyImport(const char* fileName, int32_t indexOffset, PlyMeshData& result, PlyImportPath path) {
     result = PlyMeshData();
     if (fileName == nullptr || fileName[0] == '\0') {
         ReportPlyError("Empty file object file name");
@@ -147,99 +199,100 @@ bool PlyImport(const char* fileName, int32_t indexOffset, PlyMeshData& result) {
         return Report("Unable to read PLY mesh file '%s'", fileName);
     }
     if (!reader.ReadHeader()) {
-        reader.Close();
         return Report("Unable to read PLY header from '%s'", fileName);
     }
 
-    ImportContext context;
-    context.mesh = &result;
-    VectorTarget positions{&context, &result.positions, 1.0};
-    VectorTarget normals{&context, &result.normals, 1.0};
-    VectorTarget colors{&context, &result.colors, 0.00392156862745098};
-
-    result.vertexCount = reader.SetReadCallback("vertex", "x", StoreVectorComponent, &positions, 0);
-    reader.SetReadCallback("vertex", "y", StoreVectorComponent, &positions, 1);
-    reader.SetReadCallback("vertex", "z", StoreVectorComponent, &positions, 2);
+    result.vertexCount = reader.InstanceCount("vertex", "x");
     if (result.vertexCount < 1) {
-        reader.Close();
         return Report("No vertices found in '%s'", fileName);
     }
-    context.vertexCount = result.vertexCount;
-
-    result.triangleCount =
-        reader.SetReadCallback("face", "vertex_indices", StoreFaceIndex, &context, 0);
-    if (result.triangleCount < 1) {
-        reader.Close();
+    const int32_t faceCount = reader.InstanceCount("face", "vertex_indices");
+    if (faceCount < 1) {
         return Report("No triangles found in '%s'", fileName);
     }
     // A scalar index gives each face a single corner.
     if (!reader.FindProperty("face", "vertex_indices")->isList) {
-        reader.Close();
         return ReportAt("Face %d in '%s' has fewer than three vertices", 0, fileName);
     }
-
-    // The arrays exist only when the first component does, so the others are registered only then.
-    const int32_t normalCount =
-        reader.SetReadCallback("vertex", "nx", StoreVectorComponent, &normals, 0);
-    if (normalCount > 0) {
-        reader.SetReadCallback("vertex", "ny", StoreVectorComponent, &normals, 1);
-        reader.SetReadCallback("vertex", "nz", StoreVectorComponent, &normals, 2);
-    }
+    const int32_t normalCount = reader.InstanceCount("vertex", "nx");
     if (normalCount > 0 && normalCount != result.vertexCount) {
-        reader.Close();
         return Report("Wrong count of normals in '%s'", fileName);
     }
     // The shifted indices must stay 32-bit integers.
     if (indexOffset < 0 ||
         int64_t(indexOffset) + result.vertexCount > std::numeric_limits<int32_t>::max()) {
-        reader.Close();
         return Report("Too many vertices in '%s' for one mesh set", fileName);
     }
-
-    const int32_t colorCount =
-        reader.SetReadCallback("vertex", "red", StoreVectorComponent, &colors, 0);
-    if (colorCount > 0) {
-        reader.SetReadCallback("vertex", "green", StoreVectorComponent, &colors, 1);
-        reader.SetReadCallback("vertex", "blue", StoreVectorComponent, &colors, 2);
-    }
-    const int32_t uvCount = reader.SetReadCallback("vertex", "s", StoreUVComponent, &context, 0);
-    if (uvCount > 0) {
-        reader.SetReadCallback("vertex", "t", StoreUVComponent, &context, 1);
+    // The arrays below are sized by the header's counts, so the body must be able to hold them.
+    if (!reader.CheckBody()) {
+        return Report("Unable to parse PLY file '%s'", fileName);
     }
 
+    // The later components of normals, colours and coordinates count only with the first.
+    std::vector<Column> columns;
+    ReserveLarge(result.positions, result.vertexCount);
     result.positions.assign(result.vertexCount, Vector3());
-    result.indices.resize(result.triangleCount);
+    AddColumns(columns, result.positions, {"x", "y", "z"}, 1.0);
     if (normalCount > 0) {
+        ReserveLarge(result.normals, result.vertexCount);
         result.normals.assign(result.vertexCount, Vector3());
         result.hasNormals = true;
+        AddColumns(columns, result.normals, {"nx", "ny", "nz"}, 1.0);
     }
-    if (colorCount > 0) {
+    if (reader.InstanceCount("vertex", "red") > 0) {
         result.colors.assign(result.vertexCount, Vector3());
         result.hasColors = true;
+        AddColumns(columns, result.colors, {"red", "green", "blue"}, 0.00392156862745098);
     }
-    if (uvCount > 0) {
+    if (reader.InstanceCount("vertex", "s") > 0) {
         result.uvs.assign(result.vertexCount, {0.0f, 0.0f});
         result.hasUVs = true;
+        columns.push_back({"s", &result.uvs.front()[0], 2, 1.0});
+        columns.push_back({"t", &result.uvs.front()[1], 2, 1.0});
+    }
+    // A property the bulk form does not take (a list where a number belongs) goes to the callback
+    // path, so both paths read every file alike.
+    for (Column& column : columns) {
+        if (path == PlyImportPath::Callbacks ||
+            reader.SetFloatTarget("vertex", column.property, column.first, column.stride,
+                                  column.scale) == 0) {
+            reader.SetReadCallback("vertex", column.property, StoreComponent, &column, 0);
+        }
+    }
+    FaceBuilder faces;
+    faces.triangles = &result.indices;
+    faces.vertexCount = result.vertexCount;
+    ReserveLarge(result.indices, faceCount);
+    // Lists of floats have no bulk form either.
+    if (path == PlyImportPath::Callbacks ||
+        reader.SetListTarget("face", "vertex_indices", StoreFaceList, &faces) == 0) {
+        reader.SetReadCallback("face", "vertex_indices", StoreFaceValue, &faces, 0);
     }
 
     const bool read = reader.Read();
     reader.Close();
-    switch (context.problem) {
+    const int32_t notFinite = FirstVertexNotFinite(result);
+    if (notFinite >= 0) {
+        return ReportAt("Vertex %d in '%s' has a value that is not a finite number", notFinite,
+                        fileName);
+    }
+    switch (faces.problem) {
         case Problem::ShortFace:
-            return ReportAt("Face %d in '%s' has fewer than three vertices",
-                            context.problemInstance, fileName);
+            return ReportAt("Face %d in '%s' has fewer than three vertices", faces.problemInstance,
+                            fileName);
         case Problem::IndexOutOfRange:
             return ReportAt("Face %d in '%s' uses a vertex index outside the file's vertices",
-                            context.problemInstance, fileName);
-        case Problem::NotFinite:
-            return ReportAt("Vertex %d in '%s' has a value that is not a finite number",
-                            context.problemInstance, fileName);
+                            faces.problemInstance, fileName);
         case Problem::None:
             break;
     }
     if (!read) {
         return Report("Unable to parse PLY file '%s'", fileName);
     }
+    if (result.indices.size() > static_cast<std::size_t>(std::numeric_limits<int32_t>::max())) {
+        return Report("Too many triangles in '%s' for one mesh set", fileName);
+    }
+    result.triangleCount = static_cast<int32_t>(result.indices.size());
 
     if (!result.hasNormals) {
         ComputeSmoothNormals(result);

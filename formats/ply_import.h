@@ -1,5 +1,5 @@
 // The renderer's layer over the PLY reader: collects the properties a mesh needs into arrays,
-// checks them, keeps one triangle per face and supplies smooth normals when the file has none.
+// checks them, splits every face into triangles and supplies smooth normals when the file has none.
 #pragma once
 
 #include <array>
@@ -13,7 +13,7 @@ namespace glintor {
 
 struct PlyMeshData {
     int32_t vertexCount = 0;
-    int32_t triangleCount = 0;  // one per face of the file
+    int32_t triangleCount = 0;  // n - 2 per face of n corners
     bool hasNormals = false;    // always true after a successful import
     bool hasColors = false;
     bool hasUVs = false;
@@ -29,10 +29,16 @@ struct PlyMeshData {
 // caller already holds, is added to every index. On failure one message has been shown through
 // ReportPlyError and false is returned; `result` is then left partly filled.
 //
-// A polygon keeps only the triangle of its first three corners. A face with fewer than three
-// corners, an index outside the file's vertices or a coordinate, normal, colour or texture value
-// that is not a finite number rejects the file.
-bool PlyImport(const char* fileName, int32_t indexOffset, PlyMeshData& result);
+// A face of n corners becomes the n - 2 triangles (0, i, i + 1), i = 1 to n - 2, in order. A face
+// with fewer than three corners, an index outside the file's vertices or a coordinate, normal,
+// colour or texture value that is not a finite number rejects the file.
+//
+// The bulk path stores values straight into the arrays; the callback path takes them one at a
+// time. Both give the same arrays and the same messages; the callback path stays as the
+// reference the bulk path is checked against.
+enum class PlyImportPath { Bulk, Callbacks };
+bool PlyImport(const char* fileName, int32_t indexOffset, PlyMeshData& result,
+               PlyImportPath path = PlyImportPath::Bulk);
 
 // "ERROR:  <text>" on the console and the text in the "XML Parsing error" message box.
 void ReportPlyError(const std::string& text);

@@ -1,6 +1,7 @@
 #include "formats/ply_reader.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -105,26 +106,78 @@ Bits Load(const unsigned char* p, bool swap) {
     return bits;
 }
 
-double DecodeBinary(const unsigned char* p, PlyType type, bool swap) {
+template <PlyType kType>
+double Decode(const unsigned char* p, bool swap) {
+    if constexpr (kType == PlyType::Int8) {
+        return static_cast<int8_t>(p[0]);
+    } else if constexpr (kType == PlyType::UInt8) {
+        return p[0];
+    } else if constexpr (kType == PlyType::Int16) {
+        return static_cast<int16_t>(Load<uint16_t>(p, swap));
+    } else if constexpr (kType == PlyType::UInt16) {
+        return Load<uint16_t>(p, swap);
+    } else if constexpr (kType == PlyType::Int32) {
+        return static_cast<int32_t>(Load<uint32_t>(p, swap));
+    } else if constexpr (kType == PlyType::UInt32) {
+        return Load<uint32_t>(p, swap);
+    } else if constexpr (kType == PlyType::Float32) {
+        return std::bit_cast<float>(Load<uint32_t>(p, swap));
+    } else {
+        return std::bit_cast<double>(Load<uint64_t>(p, swap));
+    }
+}
+
+// Calls action.template operator()<type>() with the type as a constant, so the loops it runs
+// decode without a switch per value.
+template <class Action>
+void WithType(PlyType type, Action&& action) {
     switch (type) {
         case PlyType::Int8:
-            return static_cast<int8_t>(p[0]);
+            return action.template operator()<PlyType::Int8>();
         case PlyType::UInt8:
-            return p[0];
+            return action.template operator()<PlyType::UInt8>();
         case PlyType::Int16:
-            return static_cast<int16_t>(Load<uint16_t>(p, swap));
+            return action.template operator()<PlyType::Int16>();
         case PlyType::UInt16:
-            return Load<uint16_t>(p, swap);
+            return action.template operator()<PlyType::UInt16>();
         case PlyType::Int32:
-            return static_cast<int32_t>(Load<uint32_t>(p, swap));
+            return action.template operator()<PlyType::Int32>();
         case PlyType::UInt32:
-            return Load<uint32_t>(p, swap);
+            return action.template operator()<PlyType::UInt32>();
         case PlyType::Float32:
-            return std::bit_cast<float>(Load<uint32_t>(p, swap));
+            return action.template operator()<PlyType::Float32>();
         case PlyType::Float64:
-            return std::bit_cast<double>(Load<uint64_t>(p, swap));
+            return action.template operator()<PlyType::Float64>();
     }
-    return 0.0;
+}
+
+double DecodeBinary(const unsigned char* p, PlyType type, bool swap) {
+    double value = 0.0;
+    WithType(type, [&]<PlyType kType>() { value = Decode<kType>(p, swap); });
+    return value;
+}
+
+// Entries of a list of integers; every integer type fits int64 exactly.
+void DecodeIntegers(const unsigned char* p, PlyType type, bool swap, int32_t length,
+                    int64_t* entries) {
+    WithType(type, [&]<PlyType kType>() {
+        constexpr std::size_t kSize = kTypes[static_cast<int>(kType)].size;
+        for (int32_t j = 0; j < length; ++j) {
+            entries[j] = static_cast<int64_t>(Decode<kType>(p + j * kSize, swap));
+        }
+    });
+}
+
+// One float target filled from a whole element of fixed-size instances.
+void StoreColumn(const unsigned char* first, std::size_t instanceSize, int32_t count,
+                 const PlyProperty& property, bool swap) {
+    WithType(property.type, [&]<PlyType kType>() {
+        float* target = property.target;
+        const unsigned char* p = first;
+        for (int32_t i = 0; i < count; ++i, p += instanceSize, target += property.targetStride) {
+            *target = static_cast<float>(Decode<kType>(p, swap) * property.targetScale);
+        }
+    });
 }
 
 // The NUL that ends the buffer counts as a separator, so a token scan needs no bounds test.
@@ -135,8 +188,103 @@ inline bool EndsToken(char c) {
     return IsSpace(c) || c == '\0';
 }
 
+inline bool IsDigit(char c) {
+    return static_cast<unsigned char>(c - '0') < 10;
+}
+
 bool MultiplyFits(uint64_t a, uint64_t b, uint64_t& product) {
     return !__builtin_mul_overflow(a, b, &product);
+}
+
+// Integers as most writers print them: an optional minus and up to 18 digits. Anything else is
+// left to the careful parser, which also words the complaint.
+bool QuickInteger(const char*& text, int64_t& value) {
+    const char* p = text;
+    const bool negative = *p == '-';
+    p += negative;
+    const char* const digits = p;
+    int64_t magnitude = 0;
+    while (IsDigit(*p) && p - digits < 18) {
+        magnitude = magnitude * 10 + (*p - '0');
+        ++p;
+    }
+    if (p == digits || !EndsToken(*p)) {
+        return false;
+    }
+    value = negative ? -magnitude : magnitude;
+    text = p;
+    return true;
+}
+
+// Decimals as most writers print them, to exactly the double from_chars gives: a mantissa of at
+// most 2^53 and a power of ten up to 10^22 are both exact doubles, so the one multiplication or
+// division rounds correctly. Anything else (more digits, larger exponents, inf, nan, a plus sign)
+// is left to the careful parser.
+bool QuickDecimal(const char*& text, double& value) {
+    static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                         1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                         1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    constexpr int kMostDigits = 18;
+    const char* p = text;
+    const bool negative = *p == '-';
+    p += negative;
+    uint64_t mantissa = 0;
+    int digits = 0;
+    int exponent = 0;
+    for (; IsDigit(*p) && digits < kMostDigits; ++p, ++digits) {
+        mantissa = mantissa * 10 + static_cast<uint64_t>(*p - '0');
+    }
+    if (*p == '.') {
+        ++p;
+        for (; IsDigit(*p) && digits < kMostDigits; ++p, ++digits, --exponent) {
+            mantissa = mantissa * 10 + static_cast<uint64_t>(*p - '0');
+        }
+    }
+    if (digits == 0 || IsDigit(*p)) {
+        return false;
+    }
+    if (*p == 'e' || *p == 'E') {
+        ++p;
+        const bool negativeExponent = *p == '-';
+        p += negativeExponent || *p == '+';
+        int written = 0;
+        const char* const start = p;
+        for (; IsDigit(*p) && p - start < 4; ++p) {
+            written = written * 10 + (*p - '0');
+        }
+        if (p == start) {
+            return false;
+        }
+        exponent += negativeExponent ? -written : written;
+    }
+    if (!EndsToken(*p) || mantissa > (uint64_t(1) << 53) || exponent < -22 || exponent > 22) {
+        return false;
+    }
+    const double magnitude = exponent < 0 ? static_cast<double>(mantissa) / kPowers[-exponent]
+                                          : static_cast<double>(mantissa) * kPowers[exponent];
+    value = negative ? -magnitude : magnitude;
+    text = p;
+    return true;
+}
+
+// The first element of the name and, in it, the first property of the name: what every lookup
+// reaches when a file repeats names.
+template <class Elements>
+auto FindIn(Elements& elements, std::string_view element, std::string_view property, int32_t& count)
+    -> decltype(&elements.front().properties.front()) {
+    for (auto& e : elements) {
+        if (e.name != element) {
+            continue;
+        }
+        for (auto& p : e.properties) {
+            if (p.name == property) {
+                count = e.count;
+                return &p;
+            }
+        }
+        return nullptr;
+    }
+    return nullptr;
 }
 
 }  // namespace
@@ -181,6 +329,27 @@ bool PlyReader::Stopped() {
     return false;
 }
 
+void PlyReader::Unmap::operator()(char* bytes) const {
+    munmap(bytes, length);
+}
+
+// Fresh anonymous memory in huge pages where the system has them: filling a large file's copy
+// page by page costs more in page faults than the copy itself.
+bool PlyReader::Allocate(std::size_t size) {
+    const std::size_t length = size + 1;
+    void* bytes = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (bytes == MAP_FAILED) {
+        data_.reset();
+        return false;
+    }
+    constexpr std::size_t kHugePage = std::size_t(2) << 20;
+    if (length >= kHugePage) {
+        madvise(bytes, length, MADV_HUGEPAGE);
+    }
+    data_ = std::unique_ptr<char, Unmap>(static_cast<char*>(bytes), Unmap{length});
+    return true;
+}
+
 bool PlyReader::Open(const std::string& fileName) {
     Close();
     fileName_ = fileName;
@@ -195,8 +364,7 @@ bool PlyReader::Open(const std::string& fileName) {
     }
     // One read of the whole file: the parsers then run over memory with no further system calls.
     const std::size_t expected = static_cast<std::size_t>(status.st_size);
-    data_.reset(new (std::nothrow) char[expected + 1]);
-    if (!data_) {
+    if (!Allocate(expected)) {
         ::close(file);
         return Fail("the file (" + std::to_string(expected) + " bytes) does not fit in memory");
     }
@@ -219,22 +387,21 @@ bool PlyReader::Open(const std::string& fileName) {
     }
     ::close(file);
     size_ = got;
-    data_[size_] = '\0';
+    data_.get()[size_] = '\0';
     return CheckMagic();
 }
 
 bool PlyReader::OpenMemory(const std::string& name, const void* bytes, std::size_t size) {
     Close();
     fileName_ = name;
-    data_.reset(new (std::nothrow) char[size + 1]);
-    if (!data_) {
+    if (!Allocate(size)) {
         return Fail("the data (" + std::to_string(size) + " bytes) do not fit in memory");
     }
     if (size > 0) {
         std::memcpy(data_.get(), bytes, size);
     }
     size_ = size;
-    data_[size_] = '\0';
+    data_.get()[size_] = '\0';
     return CheckMagic();
 }
 
@@ -289,9 +456,6 @@ bool PlyReader::ReadHeader() {
     }
     if (!hasFormat_) {
         return Fail("the header has no format line");
-    }
-    if (!CheckBodySize()) {
-        return false;
     }
     stage_ = Stage::HeaderRead;
     return true;
@@ -374,7 +538,7 @@ bool PlyReader::ParseHeaderLine(std::string_view line, int lineNumber, bool& end
 
 // A header can promise billions of instances; comparing the smallest body it implies with the
 // bytes that follow rejects such a file before anyone sizes arrays by its counts.
-bool PlyReader::CheckBodySize() {
+bool PlyReader::CheckBody() {
     const uint64_t available = size_ - position_;
     uint64_t needed = 0;
     for (const PlyElement& element : elements_) {
@@ -399,42 +563,69 @@ bool PlyReader::CheckBodySize() {
     return true;
 }
 
-int32_t PlyReader::SetReadCallback(std::string_view element, std::string_view property,
-                                   PlyReadCallback callback, void* userData, int32_t userIndex) {
-    if (stage_ != Stage::HeaderRead) {
-        return 0;
-    }
-    for (PlyElement& e : elements_) {
-        if (e.name != element) {
-            continue;
-        }
-        for (PlyProperty& p : e.properties) {
-            if (p.name == property) {
-                p.callback = callback;
-                p.userData = userData;
-                p.userIndex = userIndex;
-                return e.count;
-            }
-        }
-        return 0;
-    }
-    return 0;
-}
-
 const PlyProperty* PlyReader::FindProperty(std::string_view element,
                                            std::string_view property) const {
-    for (const PlyElement& e : elements_) {
-        if (e.name != element) {
-            continue;
-        }
-        for (const PlyProperty& p : e.properties) {
-            if (p.name == property) {
-                return &p;
-            }
-        }
-        return nullptr;
+    int32_t count = 0;
+    return FindIn(elements_, element, property, count);
+}
+
+int32_t PlyReader::InstanceCount(std::string_view element, std::string_view property) const {
+    int32_t count = 0;
+    return stage_ == Stage::HeaderRead && FindIn(elements_, element, property, count) != nullptr
+               ? count
+               : 0;
+}
+
+// The property whose sink is about to be set, with its old sink cleared; null when there is
+// nothing to register.
+PlyProperty* PlyReader::Sink(std::string_view element, std::string_view property, int32_t& count) {
+    count = 0;
+    PlyProperty* found =
+        stage_ == Stage::HeaderRead ? FindIn(elements_, element, property, count) : nullptr;
+    if (found != nullptr) {
+        found->callback = nullptr;
+        found->target = nullptr;
+        found->listCallback = nullptr;
     }
-    return nullptr;
+    return found;
+}
+
+int32_t PlyReader::SetReadCallback(std::string_view element, std::string_view property,
+                                   PlyReadCallback callback, void* userData, int32_t userIndex) {
+    int32_t count = 0;
+    if (PlyProperty* p = Sink(element, property, count)) {
+        p->callback = callback;
+        p->userData = userData;
+        p->userIndex = userIndex;
+    }
+    return count;
+}
+
+int32_t PlyReader::SetFloatTarget(std::string_view element, std::string_view property, float* first,
+                                  std::size_t stride, double scale) {
+    const PlyProperty* found = FindProperty(element, property);
+    if (found == nullptr || found->isList) {
+        return 0;
+    }
+    int32_t count = 0;
+    PlyProperty* p = Sink(element, property, count);
+    p->target = first;
+    p->targetStride = stride;
+    p->targetScale = scale;
+    return count;
+}
+
+int32_t PlyReader::SetListTarget(std::string_view element, std::string_view property,
+                                 PlyListCallback callback, void* userData) {
+    const PlyProperty* found = FindProperty(element, property);
+    if (found == nullptr || !found->isList || !Info(found->type).isInteger) {
+        return 0;
+    }
+    int32_t count = 0;
+    PlyProperty* p = Sink(element, property, count);
+    p->listCallback = callback;
+    p->userData = userData;
+    return count;
 }
 
 bool PlyReader::Read() {
@@ -442,6 +633,9 @@ bool PlyReader::Read() {
         return Fail("the body can only be read once, after the header");
     }
     stage_ = Stage::Finished;
+    if (!CheckBody()) {
+        return false;
+    }
     for (PlyElement& element : elements_) {
         if (element.properties.empty()) {
             continue;  // instances without properties occupy no bytes in any encoding
@@ -454,7 +648,11 @@ bool PlyReader::Read() {
             for (const PlyProperty& property : element.properties) {
                 hasList = hasList || property.isList;
             }
-            ok = hasList ? ReadBinaryVarying(element) : ReadBinaryFixed(element);
+            const bool onlyListTarget =
+                element.properties.size() == 1 && element.properties[0].listCallback != nullptr;
+            ok = onlyListTarget ? ReadBinaryListTarget(element)
+                 : hasList      ? ReadBinaryVarying(element)
+                                : ReadBinaryFixed(element);
         }
         if (!ok) {
             return false;
@@ -463,23 +661,54 @@ bool PlyReader::Read() {
     return true;
 }
 
+bool PlyReader::Deliver(const PlyProperty& property, int32_t instance, double value) {
+    if (property.callback != nullptr) {
+        if (!property.callback({instance, 0, value, property.userData, property.userIndex})) {
+            return Stopped();
+        }
+    } else if (property.target != nullptr) {
+        property.target[instance * property.targetStride] =
+            static_cast<float>(value * property.targetScale);
+    }
+    return true;
+}
+
+// The list's entries are in listEntries_.
+bool PlyReader::DeliverList(const PlyProperty& property, int32_t instance, int32_t length) {
+    if (!property.listCallback(instance, listEntries_.data(), length, property.userData)) {
+        return Stopped();
+    }
+    return true;
+}
+
+bool PlyReader::InvalidListLength(const PlyElement& element, const PlyProperty& property,
+                                  int32_t instance, double length) {
+    return Fail("invalid list length " + std::to_string(static_cast<int64_t>(length)) +
+                " in property " + Quote(property.name) + " of instance " +
+                std::to_string(instance) + " of element " + Quote(element.name));
+}
+
 bool PlyReader::TruncatedIn(const PlyElement& element, int32_t instance) {
     return Fail("the file ends inside instance " + std::to_string(instance) + " of element " +
                 Quote(element.name) + " (" + std::to_string(element.count) + " instances)");
 }
 
 // Elements without lists have one instance size, so the whole element is checked against the file
-// once and only the registered properties are decoded, at fixed offsets.
+// once and only the properties with a sink are decoded, at fixed offsets: a float target column
+// by column, read callbacks instance by instance.
 bool PlyReader::ReadBinaryFixed(PlyElement& element) {
     struct Slot {
         std::size_t offset;
         const PlyProperty* property;
     };
-    std::vector<Slot> slots;
+    std::vector<Slot> callbacks;
+    std::vector<Slot> targets;
     std::size_t instanceSize = 0;
     for (const PlyProperty& property : element.properties) {
         if (property.callback != nullptr) {
-            slots.push_back({instanceSize, &property});
+            callbacks.push_back({instanceSize, &property});
+        } else if (property.target != nullptr) {
+            targets.push_back({instanceSize, &property});
         }
         instanceSize += Info(property.type).size;
     }
@@ -492,14 +721,15 @@ bool PlyReader::ReadBinaryFixed(PlyElement& element) {
     const bool swap =
         (encoding_ == PlyEncoding::BinaryBigEndian) == (std::endian::native == std::endian::little);
     const unsigned char* base = reinterpret_cast<const unsigned char*>(data_.get()) + position_;
-    if (!slots.empty()) {
+    for (const Slot& slot : targets) {
+        StoreColumn(base + slot.offset, instanceSize, element.count, *slot.property, swap);
+    }
+    if (!callbacks.empty()) {
         for (int32_t i = 0; i < element.count; ++i, base += instanceSize) {
-            for (const Slot& slot : slots) {
-                const PlyProperty& p = *slot.property;
-                const PlyValue value{i, 0, DecodeBinary(base + slot.offset, p.type, swap),
-                                     p.userData, p.userIndex};
-                if (!p.callback(value)) {
-                    return Stopped();
+            for (const Slot& slot : callbacks) {
+                if (!Deliver(*slot.property, i,
+                             DecodeBinary(base + slot.offset, slot.property->type, swap))) {
+                    return false;
                 }
             }
         }
@@ -521,10 +751,8 @@ bool PlyReader::ReadBinaryVarying(PlyElement& element) {
                 if (static_cast<std::size_t>(end - p) < itemSize) {
                     return TruncatedIn(element, i);
                 }
-                if (property.callback != nullptr &&
-                    !property.callback({i, 0, DecodeBinary(p, property.type, swap),
-                                        property.userData, property.userIndex})) {
-                    return Stopped();
+                if (!Deliver(property, i, DecodeBinary(p, property.type, swap))) {
+                    return false;
                 }
                 p += itemSize;
                 continue;
@@ -536,15 +764,22 @@ bool PlyReader::ReadBinaryVarying(PlyElement& element) {
             const double length = DecodeBinary(p, property.countType, swap);
             p += countSize;
             if (length < 0.0 || length > std::numeric_limits<int32_t>::max()) {
-                return Fail("invalid list length " + std::to_string(static_cast<int64_t>(length)) +
-                            " in property " + Quote(property.name) + " of instance " +
-                            std::to_string(i) + " of element " + Quote(element.name));
+                return InvalidListLength(element, property, i, length);
             }
             const int32_t entries = static_cast<int32_t>(length);
             if (static_cast<uint64_t>(entries) * itemSize > static_cast<uint64_t>(end - p)) {
                 return TruncatedIn(element, i);
             }
-            if (property.callback != nullptr) {
+            if (property.listCallback != nullptr) {
+                // Bounded by the file's size, checked just above.
+                if (listEntries_.size() < static_cast<std::size_t>(entries)) {
+                    listEntries_.resize(entries);
+                }
+                DecodeIntegers(p, property.type, swap, entries, listEntries_.data());
+                if (!DeliverList(property, i, entries)) {
+                    return false;
+                }
+            } else if (property.callback != nullptr) {
                 if (!property.callback({i, -1, length, property.userData, property.userIndex})) {
                     return Stopped();
                 }
@@ -561,6 +796,78 @@ bool PlyReader::ReadBinaryVarying(PlyElement& element) {
     }
     position_ = static_cast<std::size_t>(p - begin);
     return true;
+}
+
+// The usual face element, one list of integers and nothing else, with the entries' type fixed for
+// the whole loop. Checks and messages are ReadBinaryVarying's.
+bool PlyReader::ReadBinaryListTarget(PlyElement& element) {
+    const PlyProperty& property = element.properties[0];
+    const bool swap =
+        (encoding_ == PlyEncoding::BinaryBigEndian) == (std::endian::native == std::endian::little);
+    const unsigned char* const begin = reinterpret_cast<const unsigned char*>(data_.get());
+    const unsigned char* const end = begin + size_;
+    const unsigned char* p = begin + position_;
+    const std::size_t countSize = Info(property.countType).size;
+    bool ok = true;
+    WithType(property.type, [&]<PlyType kType>() {
+        constexpr std::size_t kSize = kTypes[static_cast<int>(kType)].size;
+        for (int32_t i = 0; i < element.count; ++i) {
+            if (static_cast<std::size_t>(end - p) < countSize) {
+                ok = TruncatedIn(element, i);
+                return;
+            }
+            const double length = DecodeBinary(p, property.countType, swap);
+            p += countSize;
+            if (length < 0.0 || length > std::numeric_limits<int32_t>::max()) {
+                ok = InvalidListLength(element, property, i, length);
+                return;
+            }
+            const int32_t entries = static_cast<int32_t>(length);
+            if (static_cast<uint64_t>(entries) * kSize > static_cast<uint64_t>(end - p)) {
+                ok = TruncatedIn(element, i);
+                return;
+            }
+            if (listEntries_.size() < static_cast<std::size_t>(entries)) {
+                listEntries_.resize(entries);
+            }
+            int64_t* const list = listEntries_.data();
+            for (int32_t j = 0; j < entries; ++j, p += kSize) {
+                list[j] = static_cast<int64_t>(Decode<kType>(p, swap));
+            }
+            if (!DeliverList(property, i, entries)) {
+                ok = false;
+                return;
+            }
+        }
+    });
+    position_ = static_cast<std::size_t>(p - begin);
+    return ok;
+}
+
+// Most values take the quick parsers; whatever they decline, the careful one reads or rejects,
+// so every value and every message is the careful parser's.
+bool PlyReader::AsciiNumber(const PlyElement& element, const PlyProperty& property, PlyType type,
+                            int32_t instance, double& value) {
+    const char* p = data_.get() + position_;
+    while (IsSpace(*p)) {
+        ++p;
+    }
+    const TypeInfo& info = Info(type);
+    if (info.isInteger) {
+        int64_t integer = 0;
+        if (QuickInteger(p, integer) && integer >= info.lowest && integer <= info.highest) {
+            value = static_cast<double>(integer);
+            position_ = static_cast<std::size_t>(p - data_.get());
+            return true;
+        }
+    } else if (QuickDecimal(p, value)) {
+        if (type == PlyType::Float32) {
+            value = static_cast<float>(value);
+        }
+        position_ = static_cast<std::size_t>(p - data_.get());
+        return true;
+    }
+    return AsciiValue(element, property, type, instance, value);
 }
 
 // ASCII instances are read as a stream of whitespace-separated words; line breaks carry no
@@ -626,36 +933,39 @@ bool PlyReader::ReadAscii(PlyElement& element) {
         for (const PlyProperty& property : element.properties) {
             double value = 0.0;
             if (!property.isList) {
-                if (!AsciiValue(element, property, property.type, i, value)) {
+                if (!AsciiNumber(element, property, property.type, i, value) ||
+                    !Deliver(property, i, value)) {
                     return false;
-                }
-                if (property.callback != nullptr &&
-                    !property.callback({i, 0, value, property.userData, property.userIndex})) {
-                    return Stopped();
                 }
                 continue;
             }
-            if (!AsciiValue(element, property, property.countType, i, value)) {
+            if (!AsciiNumber(element, property, property.countType, i, value)) {
                 return false;
             }
             if (value < 0.0 || value > std::numeric_limits<int32_t>::max()) {
-                return Fail("invalid list length " + std::to_string(static_cast<int64_t>(value)) +
-                            " in property " + Quote(property.name) + " of instance " +
-                            std::to_string(i) + " of element " + Quote(element.name));
+                return InvalidListLength(element, property, i, value);
             }
             const int32_t entries = static_cast<int32_t>(value);
             if (property.callback != nullptr &&
                 !property.callback({i, -1, value, property.userData, property.userIndex})) {
                 return Stopped();
             }
+            // A list target's buffer grows only with entries actually read, whatever the length.
+            listEntries_.clear();
             for (int32_t j = 0; j < entries; ++j) {
-                if (!AsciiValue(element, property, property.type, i, value)) {
+                if (!AsciiNumber(element, property, property.type, i, value)) {
                     return false;
                 }
-                if (property.callback != nullptr &&
-                    !property.callback({i, j, value, property.userData, property.userIndex})) {
+                if (property.listCallback != nullptr) {
+                    listEntries_.push_back(static_cast<int64_t>(value));
+                } else if (property.callback != nullptr &&
+                           !property.callback(
+                               {i, j, value, property.userData, property.userIndex})) {
                     return Stopped();
                 }
+            }
+            if (property.listCallback != nullptr && !DeliverList(property, i, entries)) {
+                return false;
             }
         }
     }

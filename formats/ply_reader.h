@@ -1,17 +1,20 @@
 // Reader of PLY files (ascii, binary_little_endian and binary_big_endian) that hands every value to
 // callbacks registered per (element, property) pair.
 //
-// Use: Open (or OpenMemory), ReadHeader, SetReadCallback for each wanted property, Read, Close.
+// Use: Open (or OpenMemory), ReadHeader, a sink for each wanted property, Read, Close.
 // Every step answers false on failure; the reader then reports one message naming the file through
 // its error callback (by default "PLY: %s" on standard error) and keeps it in LastError().
 //
-// Values arrive in file order: element by element, instance by instance, property by property.
-// A scalar arrives with valueIndex 0; a list first gives its length with valueIndex -1, then its
-// entries with valueIndex 0 to length - 1. Properties nobody registered are read and skipped.
+// Two kinds of sink. A read callback (SetReadCallback) gets every value on its own, in file order:
+// element by element, instance by instance, property by property. A scalar arrives with
+// valueIndex 0; a list first gives its length with valueIndex -1, then its entries with valueIndex
+// 0 to length - 1. Bulk sinks serve large meshes without a call per value: a float target
+// (SetFloatTarget) stores a scalar property straight into memory, and a list target (SetListTarget)
+// hands over each list of integers whole. Properties without a sink are read and skipped.
 //
-// Guarantees callers rely on: every element count lies in 0 to INT32_MAX, and the header is
-// rejected when its counts need more bytes than the file holds, so a caller may size arrays by the
-// counts SetReadCallback answers. instanceIndex is always below that count.
+// Guarantees callers rely on: every element count lies in 0 to INT32_MAX, and once CheckBody has
+// answered true (Read asks it first) the counts fit in the bytes the file holds, so a caller may
+// then size arrays by them. instanceIndex is always below the element's count.
 #pragma once
 
 #include <cstddef>
@@ -47,6 +50,9 @@ struct PlyValue {
 // Answer false to stop reading: Read then returns false without a message of its own, since the
 // caller knows why it stopped.
 using PlyReadCallback = bool (*)(const PlyValue& value);
+// One whole list of integers; answer false to stop reading, as for PlyReadCallback.
+using PlyListCallback = bool (*)(int32_t instanceIndex, const int64_t* entries, int32_t length,
+                                 void* userData);
 using PlyErrorCallback = void (*)(const std::string& message, void* userData);
 
 struct PlyProperty {
@@ -54,9 +60,14 @@ struct PlyProperty {
     PlyType type = PlyType::Float32;  // the entries' type for a list
     bool isList = false;
     PlyType countType = PlyType::UInt8;  // lists only
+    // At most one sink: a read callback, a float target or a list target.
     PlyReadCallback callback = nullptr;
     void* userData = nullptr;
     int32_t userIndex = 0;
+    float* target = nullptr;  // value x targetScale goes to target[instance * targetStride]
+    std::size_t targetStride = 0;
+    double targetScale = 1.0;
+    PlyListCallback listCallback = nullptr;  // gets userData
 };
 
 struct PlyElement {
@@ -78,8 +89,18 @@ public:
     bool OpenMemory(const std::string& name, const void* bytes, std::size_t size);
     bool ReadHeader();
     // Answers the element's instance count when the property exists, else 0.
+    int32_t InstanceCount(std::string_view element, std::string_view property) const;
+    // Each registration answers what InstanceCount answers, and 0 when it registers nothing.
     int32_t SetReadCallback(std::string_view element, std::string_view property,
                             PlyReadCallback callback, void* userData, int32_t userIndex);
+    // Scalar properties only: value x scale, rounded to float, lands at first[instance * stride].
+    int32_t SetFloatTarget(std::string_view element, std::string_view property, float* first,
+                           std::size_t stride, double scale);
+    // Lists of integers only (every integer type has 32 bits or fewer, so int64 holds them all).
+    int32_t SetListTarget(std::string_view element, std::string_view property,
+                          PlyListCallback callback, void* userData);
+    // Fails, with a message, when the counts need more bytes than follow the header.
+    bool CheckBody();
     bool Read();
     void Close();
 
@@ -98,20 +119,33 @@ private:
     bool Stopped();
     bool CheckMagic();
     bool ParseHeaderLine(std::string_view line, int lineNumber, bool& ended);
-    bool CheckBodySize();
+    PlyProperty* Sink(std::string_view element, std::string_view property, int32_t& count);
+    bool Deliver(const PlyProperty& property, int32_t instance, double value);
+    bool DeliverList(const PlyProperty& property, int32_t instance, int32_t length);
     bool ReadBinaryFixed(PlyElement& element);
     bool ReadBinaryVarying(PlyElement& element);
+    bool ReadBinaryListTarget(PlyElement& element);
     bool ReadAscii(PlyElement& element);
+    bool AsciiNumber(const PlyElement& element, const PlyProperty& property, PlyType type,
+                     int32_t instance, double& value);
     bool AsciiValue(const PlyElement& element, const PlyProperty& property, PlyType type,
                     int32_t instance, double& value);
     bool TruncatedIn(const PlyElement& element, int32_t instance);
+    bool InvalidListLength(const PlyElement& element, const PlyProperty& property, int32_t instance,
+                           double length);
 
     PlyErrorCallback onError_;
     void* errorUserData_;
     std::string fileName_;
     std::string lastError_;
+    struct Unmap {
+        std::size_t length;
+        void operator()(char* bytes) const;
+    };
+    bool Allocate(std::size_t size);
+
     // The file plus one NUL byte, which ends the last ASCII token without a bounds test.
-    std::unique_ptr<char[]> data_;
+    std::unique_ptr<char, Unmap> data_;
     std::size_t size_ = 0;
     std::size_t position_ = 0;
     Stage stage_ = Stage::Closed;
@@ -120,6 +154,7 @@ private:
     std::vector<PlyElement> elements_;
     std::vector<std::string> comments_;
     std::vector<std::string> objInfo_;
+    std::vector<int64_t> listEntries_;  // one list for a list target, reused
 };
 
 }  // namespace glintor

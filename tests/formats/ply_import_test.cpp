@@ -100,14 +100,25 @@ TEST(PlyImport, SmoothNormalsWeighEveryFaceEquallyWhateverItsArea) {
     ExpectVector(run.mesh.normals[4], 1, 0, 0);
 }
 
-TEST(PlyImport, PolygonsKeepTheTriangleOfTheirFirstThreeCorners) {
+TEST(PlyImport, PolygonsSplitIntoTrianglesAroundTheirFirstCorner) {
+    // A convex pentagon in z = 0, counter-clockwise seen from +z; a quad and the whole pentagon.
     const std::string text =
-        Ascii("xyz", 5, kFaces, "0 0 0\n1 0 0\n1 1 0\n0 1 0\n0 2 0\n4 0 1 2 3\n5 4 3 2 1 0\n");
+        Ascii("xyz", 5, kFaces, "0 0 0\n2 0 0\n3 1 0\n1 3 0\n-1 1 0\n4 1 2 3 4\n5 0 1 2 3 4\n");
     const ImportRun run = ImportText("polygons.ply", text);
-    ASSERT_TRUE(run.ok);
-    EXPECT_EQ(run.mesh.triangleCount, 2);
-    EXPECT_EQ(run.mesh.indices[0], (std::array<int32_t, 3>{0, 1, 2}));
-    EXPECT_EQ(run.mesh.indices[1], (std::array<int32_t, 3>{4, 3, 2}));
+    ASSERT_TRUE(run.ok) << run.err;
+    EXPECT_EQ(run.mesh.triangleCount, 5);
+    EXPECT_EQ(run.mesh.indices, (std::vector<std::array<int32_t, 3>>{
+                                    {1, 2, 3}, {1, 3, 4}, {0, 1, 2}, {0, 2, 3}, {0, 3, 4}}));
+    // Every corner lies on a kept triangle, so every one gets the plane's normal.
+    for (const Vector3& n : run.mesh.normals) {
+        EXPECT_EQ(n, Vector3(0, 0, 1));
+    }
+    // Corners after the third are checked like the first three.
+    ExpectOneMessage(ImportText("polygon_range.ply", Ascii("xyz", 5, kFaces,
+                                                           "0 0 0\n2 0 0\n3 1 0\n1 3 0\n-1 1 0\n"
+                                                           "4 1 2 3 4\n5 0 1 2 3 5\n")),
+                     "Face 1 in '" + testing::ScratchFolder("ply_import") +
+                         "/polygon_range.ply' uses a vertex index outside the file's vertices");
 }
 
 TEST(PlyImport, IndicesAreShiftedByTheOffsetAfterTheNormalsAreComputed) {
@@ -240,13 +251,16 @@ TEST(PlyImportFailure, BadHeader) {
 
 TEST(PlyImportFailure, CountsThatCannotBeMet) {
     const std::string folder = testing::ScratchFolder("ply_import");
-    // 2^31 vertices cannot be a count; 2^31 - 1 are more than any small file holds.
-    for (const char* count : {"2147483648", "2147483647"}) {
-        ImportRun run =
-            ImportText("big.ply", "ply\nformat binary_little_endian 1.0\nelement vertex " +
-                                      std::string(count) + "\nproperty float x\nend_header\n1234");
-        ExpectOneMessage(run, "Unable to read PLY header from '" + folder + "/big.ply'");
-    }
+    // 2^31 vertices cannot be a count: a bad header. 2^31 - 1 can, but the body is too short.
+    const std::string faces = "element face 1\nproperty list uchar int vertex_indices\n";
+    const auto file = [&](const std::string& count) {
+        return "ply\nformat binary_little_endian 1.0\nelement vertex " + count +
+               "\nproperty float x\n" + faces + "end_header\n1234";
+    };
+    ExpectOneMessage(ImportText("big.ply", file("2147483648")),
+                     "Unable to read PLY header from '" + folder + "/big.ply'");
+    ExpectOneMessage(ImportText("big.ply", file("2147483647")),
+                     "Unable to parse PLY file '" + folder + "/big.ply'");
 }
 
 TEST(PlyImportFailure, NoVerticesOrNoTriangles) {
@@ -270,6 +284,20 @@ TEST(PlyImportFailure, TruncatedBody) {
     const ImportRun run = ImportText(
         "cut.ply", Ascii("xyz", 4, kFaces, "0 0 0\n1 0 0\n1 1 0\n0 1 0\n3 0 1 2\n3 0\n"));
     ExpectOneMessage(run, "Unable to parse PLY file '" + folder + "/cut.ply'");
+    // A whole header whose binary body ends early: whether the cut falls in the vertices or the
+    // faces, the body is at fault, not the header.
+    const std::string header =
+        "ply\nformat binary_little_endian 1.0\nelement vertex 3\nproperty float x\n"
+        "property float y\nproperty float z\n" +
+        std::string(kFaces) + "end_header\n";
+    const std::string vertices(36, '\0');
+    std::string face(13, '\0');  // three corners, all vertex 0
+    face[0] = 3;
+    for (const std::string& body :
+         {std::string(), vertices.substr(0, 20), vertices, vertices + face + face.substr(0, 5)}) {
+        ExpectOneMessage(ImportText("cut.ply", header + body),
+                         "Unable to parse PLY file '" + folder + "/cut.ply'");
+    }
 }
 
 TEST(PlyImportFailure, FacesOutsideTheVerticesOrWithTooFewCorners) {
@@ -341,8 +369,9 @@ TEST(PlyImportRealMeshes, CountsAndAttributes) {
           Expected{"xyzrgb_dragon_100k.ply", 50002, 100000, false, false},
           Expected{"spot_vn_rgba_ascii.ply", 2930, 5856, true, false},
           Expected{"spot_rgba_facetexcoord_binle.ply", 2930, 5856, true, false},
-          Expected{"suzanne_quads_vn_st.ply", 1966, 500, false, true},
-          Expected{"cube_blender_quads_vn_st.ply", 24, 6, false, true},
+          // 468 quads and 32 triangles; 6 quads.
+          Expected{"suzanne_quads_vn_st.ply", 1966, 968, false, true},
+          Expected{"cube_blender_quads_vn_st.ply", 24, 12, false, true},
           // MeshLab's texture_u and texture_v are not s and t.
           Expected{"cube_meshlab_texture_uv_binle.ply", 24, 12, false, false}}) {
         const ImportRun run = ImportShared(e.file);
@@ -389,12 +418,17 @@ TEST(PlyImportRealMeshes, QuadsWithTextureCoordinates) {
     EXPECT_EQ(highest, 1.0f);
     EXPECT_EQ(cube.mesh.uvs[0], (std::array<float, 2>{0.625f, 0.5f}));
     EXPECT_EQ(cube.mesh.uvs[2], (std::array<float, 2>{0.875f, 0.75f}));
-    // Each quad of the cube keeps one triangle, whose corners lie on one face of the cube.
+    // The two triangles of each quad lie on one side of the cube and cover it: the unit cube's
+    // surface is 6.
+    double area = 0.0;
     for (const auto& t : cube.mesh.indices) {
         const Vector3 n = cube.mesh.normals[t[0]];
         EXPECT_EQ(cube.mesh.normals[t[1]], n);
         EXPECT_EQ(cube.mesh.normals[t[2]], n);
+        const std::vector<Vector3>& p = cube.mesh.positions;
+        area += 0.5 * Cross(p[t[1]] - p[t[0]], p[t[2]] - p[t[0]]).Length();
     }
+    EXPECT_NEAR(area, 6.0, 1e-5);
 }
 
 TEST(PlyImportRealMeshes, PlatonicShelfIsTheSameMeshInAllEncodings) {
@@ -405,7 +439,8 @@ TEST(PlyImportRealMeshes, PlatonicShelfIsTheSameMeshInAllEncodings) {
     const ImportRun little = ImportShared("platonic_shelf_binle.ply");
     const ImportRun big = ImportShared("platonic_shelf_binbe.ply");
     ASSERT_TRUE(ascii.ok && little.ok && big.ok);
-    EXPECT_EQ(ascii.mesh.triangleCount, 50);
+    // 32 triangles, 6 quads and 12 pentagons.
+    EXPECT_EQ(ascii.mesh.triangleCount, 32 + 6 * 2 + 12 * 3);
     for (const ImportRun* other : {&little, &big}) {
         EXPECT_EQ(other->mesh.positions, ascii.mesh.positions);
         EXPECT_EQ(other->mesh.indices, ascii.mesh.indices);

@@ -1,12 +1,15 @@
 // Fuzz target for the PLY reader and the mesh import: any byte string must be read or rejected
-// with a message, never crash, hang or break the guarantees callers rely on.
+// with a message, never crash, hang or break the guarantees callers rely on; the import's bulk and
+// callback paths must agree on it.
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -64,6 +67,18 @@ bool CheckValue(const PlyValue& v) {
     return true;
 }
 
+bool CheckList(int32_t instance, const int64_t* entries, int32_t length, void* userData) {
+    PropertyCheck& check = *static_cast<PropertyCheck*>(userData);
+    Require(check.isList && instance >= 0 && instance < check.count, "list instance in range");
+    Require(instance > check.lastInstance, "one list per instance, in order");
+    Require(length >= 0 && (length == 0 || entries != nullptr), "list entries present");
+    for (int32_t j = 0; j < length; ++j) {
+        Require(entries[j] >= INT32_MIN && entries[j] <= UINT32_MAX, "entries are 32-bit integers");
+    }
+    check.lastInstance = instance;
+    return true;
+}
+
 void FuzzReader(const uint8_t* data, size_t size) {
     PlyReader reader(IgnoreError, nullptr);
     if (!reader.OpenMemory("fuzz.ply", data, size) || !reader.ReadHeader()) {
@@ -83,13 +98,28 @@ void FuzzReader(const uint8_t* data, size_t size) {
             ++k;
         }
     }
+    // The last byte chooses between read callbacks only and bulk sinks where they apply; bulk
+    // targets are sized by the counts, which only a body that can hold them may do.
+    const bool bulk = size > 0 && (data[size - 1] & 1) != 0 && reader.CheckBody();
+    std::vector<std::vector<float>> targets(checks.size());
     k = 0;
     // Names may repeat; a registration reaches the first property of a name in the first element
     // of a name, so only that one is registered.
     for (const glintor::PlyElement& element : reader.Elements()) {
         for (const glintor::PlyProperty& property : element.properties) {
             if (reader.FindProperty(element.name, property.name) == &property) {
-                reader.SetReadCallback(element.name, property.name, CheckValue, &checks[k], 0);
+                if (bulk) {
+                    targets[k].resize(element.count);
+                }
+                const bool asBulk =
+                    bulk &&
+                    (property.isList
+                         ? reader.SetListTarget(element.name, property.name, CheckList, &checks[k])
+                         : reader.SetFloatTarget(element.name, property.name, targets[k].data(), 1,
+                                                 1.0)) > 0;
+                if (!asBulk) {
+                    reader.SetReadCallback(element.name, property.name, CheckValue, &checks[k], 0);
+                }
             }
             ++k;
         }
@@ -99,13 +129,20 @@ void FuzzReader(const uint8_t* data, size_t size) {
     }
 }
 
-// The import reports through the console and the message box; both are sent to /dev/null while
-// it runs, but sanitizer reports keep the real standard error.
-void FuzzImport(const uint8_t* data, size_t size) {
-    static const std::string path = "/tmp/glintor-ply-fuzz-" + std::to_string(getpid()) + ".ply";
+// One import with its console line. The import reports through the console and the message box;
+// standard output goes to a memory file and standard error to /dev/null while it runs, but
+// sanitizer reports keep the real standard error.
+struct ImportRun {
+    bool imported = false;
+    glintor::PlyMeshData mesh;
+    std::string console;
+};
+
+ImportRun Import(const std::string& path, glintor::PlyImportPath which) {
     static const int savedOut = dup(STDOUT_FILENO);
     static const int savedErr = dup(STDERR_FILENO);
     static const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    static const int console = memfd_create("ply_fuzz_console", MFD_CLOEXEC);
 #ifdef GLINTOR_HAS_SANITIZER_INTERFACE
     static const bool redirected = [] {
         __sanitizer_set_report_fd(reinterpret_cast<void*>(static_cast<intptr_t>(savedErr)));
@@ -113,26 +150,54 @@ void FuzzImport(const uint8_t* data, size_t size) {
     }();
     (void)redirected;
 #endif
+    Require(console >= 0 && ftruncate(console, 0) == 0 && lseek(console, 0, SEEK_SET) == 0,
+            "console memory file");
+    std::fflush(stdout);
+    dup2(console, STDOUT_FILENO);
+    dup2(null, STDERR_FILENO);
+    ImportRun run;
+    run.imported = glintor::PlyImport(path.c_str(), 5, run.mesh, which);
+    std::fflush(stdout);
+    dup2(savedOut, STDOUT_FILENO);
+    dup2(savedErr, STDERR_FILENO);
+    char text[2048];
+    const ssize_t length = pread(console, text, sizeof(text), 0);
+    run.console.assign(text, length > 0 ? static_cast<size_t>(length) : 0);
+    return run;
+}
+
+template <class T>
+bool SameBits(const std::vector<T>& a, const std::vector<T>& b) {
+    return a.size() == b.size() &&
+           (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(T)) == 0);
+}
+
+void FuzzImport(const uint8_t* data, size_t size) {
+    static const std::string path = "/tmp/glintor-ply-fuzz-" + std::to_string(getpid()) + ".ply";
     // A new file each time, removed after use: truncating one with unwritten data makes ext4
     // flush it to disk on close, which slowed every run down to the disk.
     std::FILE* file = std::fopen(path.c_str(), "wb");
     Require(file != nullptr, "scratch file writable");
     std::fwrite(data, 1, size, file);
     std::fclose(file);
-
-    std::fflush(stdout);
-    dup2(null, STDOUT_FILENO);
-    dup2(null, STDERR_FILENO);
-    glintor::PlyMeshData mesh;
-    const int32_t offset = 5;
-    const bool imported = glintor::PlyImport(path.c_str(), offset, mesh);
+    const ImportRun bulk = Import(path, glintor::PlyImportPath::Bulk);
+    const ImportRun callbacks = Import(path, glintor::PlyImportPath::Callbacks);
     unlink(path.c_str());
-    std::fflush(stdout);
-    dup2(savedOut, STDOUT_FILENO);
-    dup2(savedErr, STDERR_FILENO);
-    if (!imported) {
+
+    // Both paths take the same files, say the same and give the same arrays.
+    Require(bulk.imported == callbacks.imported && bulk.console == callbacks.console,
+            "both paths give the same verdict and message");
+    if (!bulk.imported) {
+        Require(!bulk.console.empty(), "a refusal carries a message");
         return;
     }
+    const glintor::PlyMeshData& mesh = bulk.mesh;
+    const glintor::PlyMeshData& other = callbacks.mesh;
+    Require(mesh.indices == other.indices && SameBits(mesh.positions, other.positions) &&
+                SameBits(mesh.normals, other.normals) && SameBits(mesh.colors, other.colors) &&
+                SameBits(mesh.uvs, other.uvs),
+            "both paths give the same arrays");
+    const int32_t offset = 5;
     Require(mesh.vertexCount > 0 && mesh.triangleCount > 0, "counts positive");
     Require(mesh.positions.size() == size_t(mesh.vertexCount) &&
                 mesh.normals.size() == size_t(mesh.vertexCount) &&

@@ -627,6 +627,34 @@ private:
     }
 };
 
+TEST(TriangleMeshSetRealData, AQuadCubeIsClosed) {
+    const std::string file = testing::SharedDataPath("meshes/cube_blender_quads_vn_st.ply");
+    if (!std::filesystem::exists(file)) {
+        GTEST_SKIP() << "No shared mesh " << file;
+    }
+    TriangleMeshSet set;
+    UseQbvh(set);
+    ASSERT_TRUE(Add(set, file, 1));
+    ASSERT_TRUE(Build(set));
+    EXPECT_EQ(set.triangleCount, 12u);
+    // Every ray from inside the cube (sides at +-0.5) leaves it through one of its sides.
+    std::mt19937 rng(3);
+    std::uniform_real_distribution<float> inside(-0.45f, 0.45f);
+    int misses = 0;
+    for (int i = 0; i < 4000; ++i) {
+        const Vector3 origin = i == 0 ? Vector3() : Vector3(inside(rng), inside(rng), inside(rng));
+        Intersection hit;
+        if (!set.Intersect(Ray(origin, testing::RandomDirection(rng), RayInfinity), hit)) {
+            ++misses;
+            continue;
+        }
+        const float side =
+            std::max({std::fabs(hit.point.x), std::fabs(hit.point.y), std::fabs(hit.point.z)});
+        EXPECT_NEAR(side, 0.5f, 1e-5f) << i;
+    }
+    EXPECT_EQ(misses, 0);
+}
+
 TEST(TriangleMeshSetRealData, NearestHitsAndShadowRaysAgreeWithBruteForce) {
     namespace fs = std::filesystem;
     const std::string folder = testing::SharedDataPath("meshes");
