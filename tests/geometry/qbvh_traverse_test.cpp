@@ -15,16 +15,7 @@ using testing::Mesh;
 using testing::QueryAllPaths;
 using testing::SameRecord;
 
-// Keeps the mesh alive next to the hierarchy that borrows it.
-struct Built {
-    explicit Built(Mesh m) : mesh(std::move(m)) {
-        ::testing::internal::CaptureStdout();
-        EXPECT_TRUE(mesh.BuildInto(bvh));
-        ::testing::internal::GetCapturedStdout();
-    }
-    Mesh mesh;
-    QBVH bvh;
-};
+using testing::Built;
 
 Mesh Square(float z) {
     Mesh mesh;
