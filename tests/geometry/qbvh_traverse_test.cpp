@@ -200,6 +200,19 @@ TEST(QbvhTraverse, RayRunningInASlabPlaneStillEntersTheBox) {
     // On the plane but outside the triangle's extent in y: a miss.
     Intersection miss;
     EXPECT_FALSE(QueryAllPaths(built.bvh, Ray({65536, 2, 0}, {0, 0, 1}, RayInfinity), miss));
+
+    // A flat triangle at z = 65536 loses its padding in z: its box has no thickness, so a ray
+    // crossing it enters and leaves the box at the same t, which still counts as passing.
+    Mesh flat;
+    flat.AddTriangle({65536, -1, 65536}, {65536, 1, 65536}, {65538, 0, 65536});
+    const Built floor(flat);
+    ASSERT_EQ(floor.bvh.Nodes()[0].minZ[0], floor.bvh.Nodes()[0].maxZ[0]);
+    for (const Vector3& d : {Vector3(0, 0, -1), Vector3(0.5f, 0, -1)}) {
+        Intersection hit;
+        ASSERT_TRUE(
+            QueryAllPaths(floor.bvh, Ray(Vector3(65537, 0, 65536) - d * 4.0f, d, 9.0f), hit));
+        EXPECT_EQ(hit.distance, 4.0f);
+    }
 }
 
 TEST(QbvhTraverse, UnusableRaysHaveNoHit) {
