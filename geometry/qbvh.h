@@ -119,6 +119,14 @@ public:
 
 private:
     struct BuildState;
+    // The leaf a walk in slot order meets first (the one with the last records), when its spare
+    // lanes hold copies of the padding triangle: those copies can lie outside the leaf's box, so
+    // whether that walk finds them there depends on the box alone, tested in the parent's slot.
+    struct PaddedLeaf {
+        uint32_t parent = 0;
+        int slot = 0;
+        int32_t ref = EmptyChild;
+    };
     template <class Lanes, bool kCount, int kStackSize>
     bool Traverse(const Ray& ray, Intersection& hit, TraversalCounters* counters) const;
     template <class Lanes, bool kCount>
@@ -136,6 +144,7 @@ private:
     const Vector3* positions = nullptr;
     const int32_t* triangles = nullptr;
     uint32_t maxLevel = 0;
+    PaddedLeaf paddedLastLeaf;
 };
 
 }  // namespace glintor

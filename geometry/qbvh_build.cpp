@@ -122,13 +122,16 @@ T* AllocateArray(size_t count) {
     return static_cast<T*>(AlignedAlloc(count * sizeof(T), 64));
 }
 
-// The node and QuadTriangle arrays are read at scattered places by every query; from a few
-// megabytes on, huge pages spare most of the address-translation misses.
+// The node and QuadTriangle arrays are read at scattered places by every query; from one huge
+// page on, huge pages spare most of the address-translation misses. Only whole huge pages can
+// be had, so the size is rounded up to them.
 template <class T>
 T* AllocateTraversalArray(size_t count) {
+    constexpr size_t HugePage = size_t{2} << 20;
     const size_t bytes = count * sizeof(T);
-    return static_cast<T*>(bytes >= (size_t{4} << 20) ? HugePageAlloc(bytes)
-                                                      : AlignedAlloc(bytes, 64));
+    return static_cast<T*>(bytes >= HugePage
+                               ? HugePageAlloc((bytes + HugePage - 1) & ~(HugePage - 1))
+                               : AlignedAlloc(bytes, 64));
 }
 
 }  // namespace
@@ -151,6 +154,8 @@ struct QBVH::BuildState {
     // The primitive order: boxes and triangle ids, each followed by three padding entries.
     PrimRecord* records;
     int32_t* ids;
+    // Triangles in the hierarchy; the primitive order holds three padding entries after them.
+    uint32_t used;
 
     // Returns the new node's index, or -1 when the node array could not grow.
     int32_t CreateNode(int32_t parent, int slot, const BoundingBox& box, int depth) {
@@ -382,6 +387,10 @@ struct QBVH::BuildState {
                 }
                 child = MakeLeafReference(recordCount, bvh.quadCount);
                 bvh.quadCount += recordCount;
+                // Only the last leaf's spare lanes can lie outside its box: they repeat the
+                // padding triangle, which belongs to any leaf.
+                const bool padded = start + 4 * recordCount > used;
+                bvh.paddedLastLeaf = {visit.node, visit.slot - 1, padded ? child : EmptyChild};
             }
         }
         return true;
@@ -415,6 +424,7 @@ void QBVH::Release() {
     nodes = nullptr;
     quads = nullptr;
     quadCount = usedNodes = nodeCapacity = maxLevel = 0;
+    paddedLastLeaf = {};
     sceneBox = BoundingBox();
 }
 
@@ -488,7 +498,7 @@ bool QBVH::Build(const Vector3* positions_, const int32_t* triangles_, uint32_t 
 
     std::printf("QBVH - Primitives: %u, Initial Nodes %u\n", triangleCount, nodeCapacity);
     quadCount = 0;
-    BuildState state{*this, records.get(), ids.get()};
+    BuildState state{*this, records.get(), ids.get(), used};
     if (!state.Split({0, used, sceneBox, centroidBox, -1, 0, 0, false}) || !state.PackLeaves()) {
         std::fprintf(stderr, "QBVH - out of memory building over %u triangles\n", triangleCount);
         Release();

@@ -1,6 +1,8 @@
 #include <algorithm>
+#include <bit>
 #include <cassert>
 #include <cmath>
+#include <limits>
 
 #include "geometry/qbvh.h"
 #include "math/simd4.h"
@@ -13,20 +15,27 @@ constexpr PlaneLanes MinPlanes[3] = {&QbvhNode::minX, &QbvhNode::minY, &QbvhNode
 constexpr PlaneLanes MaxPlanes[3] = {&QbvhNode::maxX, &QbvhNode::maxY, &QbvhNode::maxZ};
 
 // Everything a query derives from its ray once; the reciprocals and plane choices never change,
-// only farLimit shrinks as triangles are hit.
+// only the limits shrink as triangles are hit.
 template <class Lanes>
 struct RayLanes {
     Lanes origin[3];
     Lanes direction[3];
     Lanes nearLimit;
+    // Boxes pass up to the nearest hit so far, inclusive.
     Lanes farLimit;
+    // Triangles pass when t <= one of these: below the nearest hit (t < best), or up to it
+    // (t <= best) in leaves that come before the nearest hit's leaf in slot order, whose hits win
+    // equal distances.
+    Lanes strictLimit;
+    Lanes tieLimit;
     Lanes reciprocal[3];
     PlaneLanes nearPlane[3];
     PlaneLanes farPlane[3];
 };
 
+// Writes each slot's entry distance and answers the passing slots as a 4-bit mask.
 template <class Lanes>
-int BoxTest(const QbvhNode& node, const RayLanes<Lanes>& ray) {
+int BoxTest(const QbvhNode& node, const RayLanes<Lanes>& ray, float* entry) {
     Lanes tNear = ray.nearLimit;
     Lanes tFar = ray.farLimit;
     for (int a = 0; a < 3; ++a) {
@@ -39,14 +48,16 @@ int BoxTest(const QbvhNode& node, const RayLanes<Lanes>& ray) {
         tNear = Max(nearA, tNear);
         tFar = Min(farA, tFar);
     }
+    tNear.Store(entry);
     return MoveMask(tNear <= tFar);
 }
 
-// Moller-Trumbore on four lanes. Takes the nearest valid lane (lowest lane on equal t), shrinks
-// the far limit to it and writes the hit; returns whether any lane was hit.
+// Moller-Trumbore on four lanes against t <= limit. Answers the nearest valid lane (the lowest
+// lane on equal t) or -1, with its t, u, v and w in the given arrays.
 template <class Lanes>
-[[gnu::always_inline]] inline bool QuadTest(const QuadTriangle& quad, RayLanes<Lanes>& ray,
-                                            float& farLimit, Intersection& hit) {
+[[gnu::always_inline]] inline int QuadTest(const QuadTriangle& quad, const RayLanes<Lanes>& ray,
+                                           const Lanes& limit, float* ts, float* us, float* vs,
+                                           float* ws) {
     const Lanes* d = ray.direction;
     const Lanes e1x = Lanes::Load(quad.edge1X);
     const Lanes e1y = Lanes::Load(quad.edge1Y);
@@ -68,7 +79,7 @@ template <class Lanes>
     // Most lanes fail already here; the full test below would reject them all the same.
     const int candidates = MoveMask((det != zero) & (u >= zero));
     if (candidates == 0) {
-        return false;
+        return -1;
     }
     const Lanes qx = ty * e1z - tz * e1y;
     const Lanes qy = tz * e1x - tx * e1z;
@@ -77,50 +88,122 @@ template <class Lanes>
     const Lanes t = (e2x * qx + e2y * qy + e2z * qz) * invDet;
     const Lanes w = one - (u + v);
     const int valid =
-        candidates & MoveMask((v >= zero) & (w >= zero) & (ray.nearLimit < t) & (t < ray.farLimit));
+        candidates & MoveMask((v >= zero) & (w >= zero) & (ray.nearLimit < t) & (t <= limit));
     if (valid == 0) {
-        return false;
+        return -1;
     }
-    alignas(16) float ts[4];
     t.Store(ts);
-    int best = -1;
-    float bestT = farLimit;
-    for (int lane = 0; lane < 4; ++lane) {
-        if ((valid >> lane & 1) && ts[lane] < bestT) {
+    int best = __builtin_ctz(static_cast<unsigned>(valid));
+    for (int lane = best + 1; lane < 4; ++lane) {
+        if ((valid >> lane & 1) && ts[lane] < ts[best]) {
             best = lane;
-            bestT = ts[lane];
         }
     }
-    alignas(16) float us[4], vs[4], ws[4];
     u.Store(us);
     v.Store(vs);
     w.Store(ws);
-    farLimit = bestT;
-    ray.farLimit = Lanes::Broadcast(bestT);
-    hit.distance = bestT;
-    hit.bary0 = ws[best];
-    hit.bary1 = us[best];
-    hit.bary2 = vs[best];
-    hit.triangleIndex = quad.triangleIds[best];
-    return true;
+    return best;
+}
+
+// The largest float below x (x not NaN): t <= FloatBelow(x) is t < x, as one comparison that a
+// tie can be switched to t <= x by changing the bound alone.
+inline float FloatBelow(float x) {
+    if (x == 0.0f) {
+        return -std::numeric_limits<float>::denorm_min();
+    }
+    if (x == -std::numeric_limits<float>::infinity()) {
+        return x;
+    }
+    const uint32_t bits = std::bit_cast<uint32_t>(x);
+    return std::bit_cast<float>(x > 0.0f ? bits - 1 : bits + 1);
+}
+
+// Asks for every cache line of a child before it is needed: the passing children are read in
+// turn, and their misses overlap instead of following one another.
+inline void Prefetch(const void* p, size_t bytes) {
+    const char* c = static_cast<const char*>(p);
+    for (size_t offset = 0; offset < bytes; offset += 64) {
+        __builtin_prefetch(c + offset);
+    }
+    __builtin_prefetch(c + bytes - 1);
+}
+
+struct StackEntry {
+    int32_t ref;
+    float entry;  // where the ray enters the node's box
+};
+
+// Puts a child on the stack and has its memory fetched while the nearer children are walked.
+inline void Push(const StackEntry& child, const QbvhNode* nodes, const QuadTriangle* quads,
+                 StackEntry* stack, int& top) {
+    if (child.ref >= 0) {
+        Prefetch(nodes + child.ref, sizeof(QbvhNode));
+    } else if (child.ref != EmptyChild) {
+        Prefetch(quads + LeafStart(child.ref), sizeof(QuadTriangle));
+    }
+    stack[top++] = child;
+}
+
+// Moves the passing slots but the nearest onto the stack, farthest first, and answers the
+// nearest, which is visited next. Needs at least two passing slots.
+inline int32_t PushByDistance(const QbvhNode& node, int mask, const float* entry,
+                              const QbvhNode* nodes, const QuadTriangle* quads, StackEntry* stack,
+                              int& top) {
+    const int first = __builtin_ctz(static_cast<unsigned>(mask));
+    mask &= mask - 1;
+    const int second = __builtin_ctz(static_cast<unsigned>(mask));
+    mask &= mask - 1;
+    if (mask == 0) {
+        // Two children, the common case: no sorting loop.
+        const bool firstNearer = entry[first] <= entry[second];
+        const int nearSlot = firstNearer ? first : second;
+        const int farSlot = firstNearer ? second : first;
+        Push({node.children[farSlot], entry[farSlot]}, nodes, quads, stack, top);
+        return node.children[nearSlot];
+    }
+    mask |= 1 << first | 1 << second;
+    StackEntry slots[4];
+    int n = 0;
+    for (; mask != 0; mask &= mask - 1) {
+        const int slot = __builtin_ctz(static_cast<unsigned>(mask));
+        const StackEntry e{node.children[slot], entry[slot]};
+        int i = n++;
+        // Kept sorted by decreasing entry distance.
+        for (; i > 0 && slots[i - 1].entry < e.entry; --i) {
+            slots[i] = slots[i - 1];
+        }
+        slots[i] = e;
+    }
+    for (int i = 0; i < n - 1; ++i) {
+        Push(slots[i], nodes, quads, stack, top);
+    }
+    return slots[n - 1].ref;
 }
 
 }  // namespace
 
+// Children are visited nearest first, and a node whose box the ray enters beyond the nearest hit
+// so far is skipped. The answer is still the one a walk in slot order (the highest passing slot
+// first) would give: nearest t, and among equal t the hit that walk would meet first. That walk
+// meets leaves in decreasing order of their first record (leaves are numbered depth first in slot
+// order), records of a leaf in order, lanes of a record in order; so a hit at the same distance
+// replaces the best only from a leaf with a higher first record.
 template <class Lanes, bool kCount, int kStackSize>
 bool QBVH::Traverse(const Ray& ray, Intersection& hit, TraversalCounters* counters) const {
     float farLimit = std::min(ray.tMax, hit.distance);
     // No lane can be valid for such a ray; leaving early also keeps NaN out of the slab test,
-    // where it would be taken for a ray lying in a slab plane.
-    if (!(ray.tMin <= farLimit) || !std::isfinite(ray.origin.x) || !std::isfinite(ray.origin.y) ||
-        !std::isfinite(ray.origin.z) || !std::isfinite(ray.direction.x) ||
-        !std::isfinite(ray.direction.y) || !std::isfinite(ray.direction.z)) {
+    // where it would be taken for a ray lying in a slab plane. x - x is 0 for a finite x and NaN
+    // otherwise, so one test covers all six components.
+    const Vector3 finite = (ray.origin - ray.origin) + (ray.direction - ray.direction);
+    if (!(ray.tMin <= farLimit) || !(finite.x + finite.y + finite.z == 0.0f)) {
         return false;
     }
 
     RayLanes<Lanes> lanes;
     lanes.nearLimit = Lanes::Broadcast(ray.tMin);
     lanes.farLimit = Lanes::Broadcast(farLimit);
+    lanes.strictLimit = Lanes::Broadcast(FloatBelow(farLimit));
+    lanes.tieLimit = lanes.strictLimit;
     for (int a = 0; a < 3; ++a) {
         const float d = ray.direction[a];
         lanes.origin[a] = Lanes::Broadcast(ray.origin[a]);
@@ -133,42 +216,75 @@ bool QBVH::Traverse(const Ray& ray, Intersection& hit, TraversalCounters* counte
         lanes.farPlane[a] = negative ? MinPlanes[a] : MaxPlanes[a];
     }
 
-    int32_t stack[kStackSize];
-    int top = 0;
-    stack[top++] = 0;
+    // First record of the nearest hit's leaf; none yet, so no leaf wins a tie.
+    uint32_t bestLeaf = std::numeric_limits<uint32_t>::max();
     bool found = false;
-    while (top > 0) {
-        const int32_t ref = stack[--top];
+    alignas(16) float ts[4], us[4], vs[4], ws[4];
+    auto testLeaf = [&](int32_t leaf) {
+        const uint32_t start = LeafStart(leaf);
+        const uint32_t count = LeafRecordCount(leaf);
+        if constexpr (kCount) {
+            counters->trianglesTested += 4 * count;
+        }
+        for (uint32_t r = 0; r < count; ++r) {
+            const QuadTriangle& quad = quads[start + r];
+            const int lane = QuadTest(
+                quad, lanes, start > bestLeaf ? lanes.tieLimit : lanes.strictLimit, ts, us, vs, ws);
+            if (lane < 0) {
+                continue;
+            }
+            farLimit = ts[lane];
+            bestLeaf = start;
+            lanes.farLimit = lanes.tieLimit = Lanes::Broadcast(farLimit);
+            lanes.strictLimit = Lanes::Broadcast(FloatBelow(farLimit));
+            hit.distance = farLimit;
+            hit.bary0 = ws[lane];
+            hit.bary1 = us[lane];
+            hit.bary2 = vs[lane];
+            hit.triangleIndex = quad.triangleIds[lane];
+            found = true;
+        }
+    };
+
+    alignas(16) float entry[4];
+    // The slot-order walk meets this leaf before any other whenever the ray passes its box.
+    int32_t visitedFirst = EmptyChild;
+    if (paddedLastLeaf.ref != EmptyChild &&
+        (BoxTest(nodes[paddedLastLeaf.parent], lanes, entry) >> paddedLastLeaf.slot & 1)) {
+        visitedFirst = paddedLastLeaf.ref;
+        testLeaf(visitedFirst);
+    }
+
+    StackEntry stack[kStackSize];
+    int top = 0;
+    int32_t ref = 0;
+    for (;;) {
         if (ref >= 0) {
             if constexpr (kCount) {
                 ++counters->nodesVisited;
             }
             const QbvhNode& node = nodes[ref];
-            const int mask = BoxTest(node, lanes);
-            // Every slot is written, the top advances only for passing ones: slot order, so the
-            // highest passing slot is visited first.
-            stack[top] = node.children[0];
-            top += mask & 1;
-            stack[top] = node.children[1];
-            top += mask >> 1 & 1;
-            stack[top] = node.children[2];
-            top += mask >> 2 & 1;
-            stack[top] = node.children[3];
-            top += mask >> 3 & 1;
-        } else if (ref != EmptyChild) {
-            const QuadTriangle* quad = quads + LeafStart(ref);
-            const QuadTriangle* end = quad + LeafRecordCount(ref);
-            if constexpr (kCount) {
-                counters->trianglesTested += 4 * (end - quad);
+            const int mask = BoxTest(node, lanes, entry);
+            if (mask != 0) {
+                ref = (mask & (mask - 1)) == 0
+                          ? node.children[__builtin_ctz(static_cast<unsigned>(mask))]
+                          : PushByDistance(node, mask, entry, nodes, quads, stack, top);
+                continue;
             }
-            for (; quad != end; ++quad) {
-                found |= QuadTest(*quad, lanes, farLimit, hit);
-            }
+        } else if (ref != EmptyChild && ref != visitedFirst) {
+            testLeaf(ref);
         }
+        // Nodes entered beyond the nearest hit cannot hold a hit that counts.
+        do {
+            if (top == 0) {
+                // With the caller's reset record this is the same as triangleIndex != -1;
+                // unlike that test it also holds for a record that already carried a hit.
+                return found;
+            }
+            --top;
+        } while (stack[top].entry > farLimit);
+        ref = stack[top].ref;
     }
-    // With the caller's reset record this is the same as triangleIndex != -1; unlike that test
-    // it also holds for a record that already carried a triangle hit.
-    return found;
 }
 
 template <class Lanes, bool kCount>

@@ -18,15 +18,7 @@ namespace {
 
 using testing::Mesh;
 
-struct Built {
-    explicit Built(Mesh m) : mesh(std::move(m)) {
-        ::testing::internal::CaptureStdout();
-        EXPECT_TRUE(mesh.BuildInto(bvh));
-        ::testing::internal::GetCapturedStdout();
-    }
-    Mesh mesh;
-    QBVH bvh;
-};
+using testing::Built;
 
 std::string Describe(const Ray& ray) {
     std::ostringstream text;

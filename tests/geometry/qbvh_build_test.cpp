@@ -6,6 +6,7 @@
 #include <random>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "geometry/qbvh.h"
@@ -147,6 +148,54 @@ TEST(QbvhBuild, FiveTrianglesSplitOnceAndGrowTheNodeArray) {
     EXPECT_EQ(root.minX[0], -0.001f);
     EXPECT_LT(root.maxX[0], root.minX[2]);
     EXPECT_EQ(root.maxX[2], 12.5f + 0.001f);
+}
+
+// The ids in the first `count` lanes of the leaf in the root's slot.
+std::set<int32_t> LeafIds(const QBVH& bvh, int slot, int count) {
+    const int32_t ref = bvh.Nodes()[0].children[slot];
+    if (!IsLeafReference(ref)) {
+        return {};
+    }
+    const int32_t* ids = bvh.Quads()[LeafStart(ref)].triangleIds;
+    return {ids, ids + count};
+}
+
+TEST(QbvhBuild, TiesKeepTheLowestSplitAndPreferYThenZ) {
+    // Equal cost: three pairs of equal triangles centred at x = -8, 0 and 8, mirror images of
+    // each other, so cutting after the first pair or after the second costs exactly the same.
+    // The lowest candidate wins: the first pair alone goes left.
+    Mesh pairs;
+    for (float c : {-8.0f, 0.0f, 8.0f}) {
+        for (int copy = 0; copy < 2; ++copy) {
+            pairs.AddTriangle({c - 0.5f, -0.5f, 0}, {c + 0.5f, -0.5f, 0}, {c - 0.5f, 0.5f, 0});
+        }
+    }
+    QBVH bvh;
+    BuildCapturingOutput(pairs, bvh);
+    EXPECT_EQ(LeafIds(bvh, 0, 2), (std::set<int32_t>{0, 1}));
+    EXPECT_EQ(LeafIds(bvh, 2, 4), (std::set<int32_t>{2, 3, 4, 5}));
+
+    // Equal centroid spreads: three triangles around (0, 10) and three around (10, 0) spread
+    // their centroids equally in x and y, so y is split and the group of small y goes left; in
+    // the xz plane the same layout is split along z.
+    for (const int second : {1, 2}) {
+        Mesh groups;
+        for (const float shift : {0.0f, 10.0f}) {
+            for (int copy = 0; copy < 3; ++copy) {
+                Vector3 corner[3] = {{-1, 0, -1}, {1, 0, -1}, {-1, 0, 1}};
+                for (Vector3& p : corner) {
+                    if (second == 1) {
+                        std::swap(p.y, p.z);
+                    }
+                    p.x += shift;
+                    p[second] += 10.0f - shift;
+                }
+                groups.AddTriangle(corner[0], corner[1], corner[2]);
+            }
+        }
+        BuildCapturingOutput(groups, bvh);
+        EXPECT_EQ(LeafIds(bvh, 0, 3), (std::set<int32_t>{3, 4, 5})) << "axis " << second;
+    }
 }
 
 TEST(QbvhBuild, InitialCapacityFollowsTheBalancedTreeEstimate) {

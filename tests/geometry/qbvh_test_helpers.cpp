@@ -20,6 +20,12 @@ bool Mesh::BuildInto(QBVH& bvh) const {
     return bvh.Build(positions.data(), indices.data(), TriangleCount(), VertexCount());
 }
 
+Built::Built(Mesh m) : mesh(std::move(m)) {
+    ::testing::internal::CaptureStdout();
+    EXPECT_TRUE(mesh.BuildInto(bvh));
+    ::testing::internal::GetCapturedStdout();
+}
+
 Mesh MakeIcosphere(int level, float radius, const Vector3& center) {
     const PlyMesh sphere = glintor::MakeIcosphere(level);
     Mesh mesh;

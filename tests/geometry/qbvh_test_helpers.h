@@ -23,6 +23,14 @@ struct Mesh {
     bool BuildInto(QBVH& bvh) const;
 };
 
+// A mesh and the hierarchy built over it, build messages swallowed; the hierarchy borrows the
+// mesh kept beside it.
+struct Built {
+    explicit Built(Mesh m);
+    Mesh mesh;
+    QBVH bvh;
+};
+
 // A closed icosahedron subdivided `level` times, vertices pushed onto the sphere; shared vertices
 // are shared indices, so neighbouring triangles meet exactly.
 Mesh MakeIcosphere(int level, float radius, const Vector3& center);

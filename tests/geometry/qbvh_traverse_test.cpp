@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <random>
@@ -15,16 +16,7 @@ using testing::Mesh;
 using testing::QueryAllPaths;
 using testing::SameRecord;
 
-// Keeps the mesh alive next to the hierarchy that borrows it.
-struct Built {
-    explicit Built(Mesh m) : mesh(std::move(m)) {
-        ::testing::internal::CaptureStdout();
-        EXPECT_TRUE(mesh.BuildInto(bvh));
-        ::testing::internal::GetCapturedStdout();
-    }
-    Mesh mesh;
-    QBVH bvh;
-};
+using testing::Built;
 
 Mesh Square(float z) {
     Mesh mesh;
@@ -59,6 +51,43 @@ TEST(QbvhTraverse, EqualDistancesKeepTheLowerLane) {
         EXPECT_EQ(hit.distance, 1.0f);
         EXPECT_EQ(hit.triangleIndex, 0);
     }
+}
+
+TEST(QbvhTraverse, EqualDistancesInTwoLeavesKeepTheHighestSlot) {
+    // Two triangles in the plane z = 1 share the edge x = 6: triangle 0 lies in the left leaf
+    // (root slot 0) with three small triangles, one of them at z = 2, and triangle 4 in the right
+    // leaf (slot 2) with three more. A walk in slot order tests slot 2 first and keeps its hit;
+    // the equal distance found later in slot 0 does not replace it. The rays below meet the
+    // shared edge at t = 2 exactly (det = +-64); the straight one enters the left box first, its
+    // top being at z = 2.
+    Mesh mesh;
+    mesh.AddTriangle({-2, -4, 1}, {6, -4, 1}, {6, 4, 1});
+    for (const Vector3& at : {Vector3(-1, 5, 1), Vector3(-1, 7, 1), Vector3(0, 6, 2)}) {
+        mesh.AddTriangle(at, at + Vector3(1, 0, 0), at + Vector3(0, 1, 0));
+    }
+    mesh.AddTriangle({6, -4, 1}, {6, 4, 1}, {14, 4, 1});
+    for (const float y : {5.0f, 6.0f, 7.0f}) {
+        mesh.AddTriangle({13, y, 1}, {14, y, 1}, {13, y + 1, 1});
+    }
+    const Built built(mesh);
+    const QbvhNode& root = built.bvh.Nodes()[0];
+    ASSERT_TRUE(IsLeafReference(root.children[0]));
+    ASSERT_TRUE(IsLeafReference(root.children[2]));
+    const int32_t* right = built.bvh.Quads()[LeafStart(root.children[2])].triangleIds;
+    ASSERT_NE(std::find(right, right + 4, 4), right + 4);
+    for (const Vector3& d : {Vector3(0, 0, -1), Vector3(1, 0, -1), Vector3(-1, 0, -1)}) {
+        for (const float y : {0.0f, -4.0f, 4.0f}) {
+            Intersection hit;
+            ASSERT_TRUE(
+                QueryAllPaths(built.bvh, Ray(Vector3(6, y, 1) - d * 2.0f, d, RayInfinity), hit));
+            EXPECT_EQ(hit.distance, 2.0f);
+            EXPECT_EQ(hit.triangleIndex, 4) << y;
+        }
+    }
+    // Off the edge each triangle answers for itself.
+    Intersection left;
+    ASSERT_TRUE(QueryAllPaths(built.bvh, Ray({5, 0, 3}, {0, 0, -1}, RayInfinity), left));
+    EXPECT_EQ(left.triangleIndex, 0);
 }
 
 TEST(QbvhTraverse, SharedEdgeIsHitWithAZeroWeight) {
@@ -171,6 +200,19 @@ TEST(QbvhTraverse, RayRunningInASlabPlaneStillEntersTheBox) {
     // On the plane but outside the triangle's extent in y: a miss.
     Intersection miss;
     EXPECT_FALSE(QueryAllPaths(built.bvh, Ray({65536, 2, 0}, {0, 0, 1}, RayInfinity), miss));
+
+    // A flat triangle at z = 65536 loses its padding in z: its box has no thickness, so a ray
+    // crossing it enters and leaves the box at the same t, which still counts as passing.
+    Mesh flat;
+    flat.AddTriangle({65536, -1, 65536}, {65536, 1, 65536}, {65538, 0, 65536});
+    const Built floor(flat);
+    ASSERT_EQ(floor.bvh.Nodes()[0].minZ[0], floor.bvh.Nodes()[0].maxZ[0]);
+    for (const Vector3& d : {Vector3(0, 0, -1), Vector3(0.5f, 0, -1)}) {
+        Intersection hit;
+        ASSERT_TRUE(
+            QueryAllPaths(floor.bvh, Ray(Vector3(65537, 0, 65536) - d * 4.0f, d, 9.0f), hit));
+        EXPECT_EQ(hit.distance, 4.0f);
+    }
 }
 
 TEST(QbvhTraverse, UnusableRaysHaveNoHit) {
