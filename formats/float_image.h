@@ -42,8 +42,10 @@ struct FloatImage {
     // the values as decoded); 8-bit channels are divided by 255 first, 16-bit ones by 65535.
     // Every `\` of the name is read as `/`, so scene files written on Windows work unchanged.
     // Returns false when FreeImage cannot decode the file or its pixel type has no colour
-    // meaning (signed or 32-bit integers, doubles, complex numbers); the record then holds only
-    // the name and stays empty.
+    // meaning (signed or 32-bit integers, doubles, complex numbers), when the picture is larger
+    // than PictureSizeAllowed takes, or when decoding it crashes or exceeds the decoding
+    // process's memory or time (formats/decoder_process.h); the record then holds only the name
+    // and stays empty.
     bool Load(const std::string& fileName, float gamma);
 
     bool IsEmpty() const { return Texels.empty(); }
