@@ -216,13 +216,17 @@ TEST(PlyImport, EveryEncodingGivesTheSameMesh) {
 }
 
 TEST(PlyImport, HugeCoordinatesStillGetFiniteNormals) {
+    // Edges of 1e30 overflow a float cross product. The second triangle's edges (1, 0, 1) and
+    // (0, 1, 1) (times 1e30) have the cross product (-1, -1, 1), up to scale.
     const std::string text =
-        Ascii("xyz", 3, "element face 1\nproperty list uchar int vertex_indices\n",
-              "0 0 0\n1e30 0 0\n0 1e30 0\n3 0 1 2\n");
+        Ascii("xyz", 6, kFaces,
+              "0 0 0\n1e30 0 0\n0 1e30 0\n0 0 0\n1e30 0 1e30\n0 1e30 1e30\n3 0 1 2\n3 3 4 5\n");
     const ImportRun run = ImportText("huge.ply", text);
-    ASSERT_TRUE(run.ok);
-    for (const Vector3& n : run.mesh.normals) {
-        ExpectVector(n, 0, 0, 1);
+    ASSERT_TRUE(run.ok) << run.err;
+    const float third = 1.0f / std::sqrt(3.0f);
+    for (int i = 0; i < 3; ++i) {
+        ExpectVector(run.mesh.normals[i], 0, 0, 1);
+        ExpectVector(run.mesh.normals[3 + i], -third, -third, third);
     }
 }
 
@@ -277,6 +281,12 @@ TEST(PlyImportFailure, NoVerticesOrNoTriangles) {
                    Ascii("xyz", 3, "element face 0\nproperty list uchar int vertex_indices\n",
                          "0 0 0\n1 0 0\n0 1 0\n")),
         "No triangles found in '" + folder + "/zerof.ply'");
+    // One vertex is enough, however degenerate its triangle.
+    EXPECT_TRUE(ImportText("one.ply", Ascii("xyz", 1,
+                                            "element face 1\nproperty list uchar int "
+                                            "vertex_indices\n",
+                                            "0 0 0\n3 0 0 0\n"))
+                    .ok);
 }
 
 TEST(PlyImportFailure, TruncatedBody) {
@@ -311,6 +321,10 @@ TEST(PlyImportFailure, FacesOutsideTheVerticesOrWithTooFewCorners) {
         "Face 0 in '" + folder + "/low.ply' uses a vertex index outside the file's vertices");
     ExpectOneMessage(ImportText("two.ply", Ascii("xyz", 4, kFaces, vertices + "3 0 1 2\n2 0 2\n")),
                      "Face 1 in '" + folder + "/two.ply' has fewer than three vertices");
+    // The first bad face is the one named.
+    ExpectOneMessage(
+        ImportText("both.ply", Ascii("xyz", 4, kFaces, vertices + "3 0 9 2\n2 0 2\n")),
+        "Face 0 in '" + folder + "/both.ply' uses a vertex index outside the file's vertices");
     ExpectOneMessage(
         ImportText("scalar.ply", Ascii("xyz", 4, "element face 1\nproperty int vertex_indices\n",
                                        vertices + "2\n")),
