@@ -381,13 +381,18 @@ TEST(FloatImageTest, PicturesWithoutColourMeaningAreRejected) {
     const std::string doublePath = SavePicture(
         folder + "/double.tif", FIF_TIFF, FIT_DOUBLE, 2, 2, 64,
         [](BYTE* scanline, int x, int) { reinterpret_cast<double*>(scanline)[x] = 0.5; });
-    for (const std::string& path : {signedPath, doublePath}) {
+    // 128 bits a pixel like float RGBA, but two doubles.
+    const std::string complexPath = SavePicture(
+        folder + "/complex.tif", FIF_TIFF, FIT_COMPLEX, 2, 2, 128, [](BYTE* scanline, int x, int) {
+            reinterpret_cast<FICOMPLEX*>(scanline)[x] = {0.5, 0.25};
+        });
+    for (const std::string& path : {signedPath, doublePath, complexPath}) {
         // FreeImage itself reads them; the refusal is ours.
         FIBITMAP* bitmap = FreeImage_Load(FIF_TIFF, path.c_str(), 0);
         ASSERT_NE(nullptr, bitmap) << path;
         const FREE_IMAGE_TYPE type = FreeImage_GetImageType(bitmap);
         FreeImage_Unload(bitmap);
-        EXPECT_TRUE(type == FIT_INT16 || type == FIT_DOUBLE) << path;
+        EXPECT_TRUE(type == FIT_INT16 || type == FIT_DOUBLE || type == FIT_COMPLEX) << path;
         FloatImage image;
         EXPECT_FALSE(image.Load(path, 1.0f)) << path;
         EXPECT_TRUE(image.IsEmpty());
