@@ -90,6 +90,30 @@ TEST(QbvhTraverse, EqualDistancesInTwoLeavesKeepTheHighestSlot) {
     EXPECT_EQ(left.triangleIndex, 0);
 }
 
+TEST(QbvhTraverse, NearerHitInALeafMetLaterReplacesTheFirst) {
+    // The ray starts inside the right leaf's box (root slot 2) and meets its big triangle (0) at
+    // t = 1 exactly; the left leaf's box (slot 0), entered later and met later by a walk in slot
+    // order too, holds triangle 4 at t = 0.5, which must replace it.
+    Mesh mesh;
+    mesh.AddTriangle({24, -4, 1}, {-8, -4, 1}, {24, 4, 1});
+    for (const float y : {6.0f, 7.0f, 8.0f}) {
+        mesh.AddTriangle({20, y, 0}, {19, y, 0}, {20, y + 1, 0});
+    }
+    mesh.AddTriangle({-2, -4, 0.5f}, {-34, -4, 0.5f}, {-34, 4, 0.5f});
+    for (const float y : {6.0f, 7.0f, 8.0f}) {
+        mesh.AddTriangle({-30, y, 0.5f}, {-31, y, 0.5f}, {-30, y + 1, 0.5f});
+    }
+    const Built built(mesh);
+    const QbvhNode& root = built.bvh.Nodes()[0];
+    ASSERT_TRUE(IsLeafReference(root.children[0]));
+    const int32_t* left = built.bvh.Quads()[LeafStart(root.children[0])].triangleIds;
+    ASSERT_NE(std::find(left, left + 4, 4), left + 4);
+    Intersection hit;
+    ASSERT_TRUE(QueryAllPaths(built.bvh, Ray({-5, -3.5f, 0}, {0, 0, 1}, RayInfinity), hit));
+    EXPECT_EQ(hit.triangleIndex, 4);
+    EXPECT_EQ(hit.distance, 0.5f);
+}
+
 TEST(QbvhTraverse, SharedEdgeIsHitWithAZeroWeight) {
     const Built built(Square(1));
     Intersection hit;
