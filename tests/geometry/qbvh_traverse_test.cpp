@@ -59,35 +59,63 @@ TEST(QbvhTraverse, EqualDistancesInTwoLeavesKeepTheHighestSlot) {
     // leaf (slot 2) with three more. A walk in slot order tests slot 2 first and keeps its hit;
     // the equal distance found later in slot 0 does not replace it. The rays below meet the
     // shared edge at t = 2 exactly (det = +-64); the straight one enters the left box first, its
-    // top being at z = 2.
-    Mesh mesh;
-    mesh.AddTriangle({-2, -4, 1}, {6, -4, 1}, {6, 4, 1});
-    for (const Vector3& at : {Vector3(-1, 5, 1), Vector3(-1, 7, 1), Vector3(0, 6, 2)}) {
-        mesh.AddTriangle(at, at + Vector3(1, 0, 0), at + Vector3(0, 1, 0));
+    // top being at z = 2. Lifted to z = 65536 the padding rounds away, and the right box is
+    // entered exactly at the distance of the first hit.
+    for (const float lift : {0.0f, 65535.0f}) {
+        Mesh mesh;
+        mesh.AddTriangle({-2, -4, 1 + lift}, {6, -4, 1 + lift}, {6, 4, 1 + lift});
+        for (const Vector3& at :
+             {Vector3(-1, 5, 1 + lift), Vector3(-1, 7, 1 + lift), Vector3(0, 6, 2 + lift)}) {
+            mesh.AddTriangle(at, at + Vector3(1, 0, 0), at + Vector3(0, 1, 0));
+        }
+        mesh.AddTriangle({6, -4, 1 + lift}, {6, 4, 1 + lift}, {14, 4, 1 + lift});
+        for (const float y : {5.0f, 6.0f, 7.0f}) {
+            mesh.AddTriangle({13, y, 1 + lift}, {14, y, 1 + lift}, {13, y + 1, 1 + lift});
+        }
+        const Built built(mesh);
+        const QbvhNode& root = built.bvh.Nodes()[0];
+        ASSERT_TRUE(IsLeafReference(root.children[0]));
+        ASSERT_TRUE(IsLeafReference(root.children[2]));
+        const int32_t* right = built.bvh.Quads()[LeafStart(root.children[2])].triangleIds;
+        ASSERT_NE(std::find(right, right + 4, 4), right + 4);
+        for (const Vector3& d : {Vector3(0, 0, -1), Vector3(1, 0, -1), Vector3(-1, 0, -1)}) {
+            for (const float y : {0.0f, -4.0f, 4.0f}) {
+                Intersection hit;
+                ASSERT_TRUE(QueryAllPaths(
+                    built.bvh, Ray(Vector3(6, y, 1 + lift) - d * 2.0f, d, RayInfinity), hit));
+                EXPECT_EQ(hit.distance, 2.0f);
+                EXPECT_EQ(hit.triangleIndex, 4) << y << " " << lift;
+            }
+        }
+        // Off the edge each triangle answers for itself.
+        Intersection left;
+        ASSERT_TRUE(QueryAllPaths(built.bvh, Ray({5, 0, 3 + lift}, {0, 0, -1}, RayInfinity), left));
+        EXPECT_EQ(left.triangleIndex, 0);
     }
-    mesh.AddTriangle({6, -4, 1}, {6, 4, 1}, {14, 4, 1});
-    for (const float y : {5.0f, 6.0f, 7.0f}) {
-        mesh.AddTriangle({13, y, 1}, {14, y, 1}, {13, y + 1, 1});
+}
+
+TEST(QbvhTraverse, NearerHitInALeafMetLaterReplacesTheFirst) {
+    // The ray starts inside the right leaf's box (root slot 2) and meets its big triangle (0) at
+    // t = 1 exactly; the left leaf's box (slot 0), entered later and met later by a walk in slot
+    // order too, holds triangle 4 at t = 0.5, which must replace it.
+    Mesh mesh;
+    mesh.AddTriangle({24, -4, 1}, {-8, -4, 1}, {24, 4, 1});
+    for (const float y : {6.0f, 7.0f, 8.0f}) {
+        mesh.AddTriangle({20, y, 0}, {19, y, 0}, {20, y + 1, 0});
+    }
+    mesh.AddTriangle({-2, -4, 0.5f}, {-34, -4, 0.5f}, {-34, 4, 0.5f});
+    for (const float y : {6.0f, 7.0f, 8.0f}) {
+        mesh.AddTriangle({-30, y, 0.5f}, {-31, y, 0.5f}, {-30, y + 1, 0.5f});
     }
     const Built built(mesh);
     const QbvhNode& root = built.bvh.Nodes()[0];
     ASSERT_TRUE(IsLeafReference(root.children[0]));
-    ASSERT_TRUE(IsLeafReference(root.children[2]));
-    const int32_t* right = built.bvh.Quads()[LeafStart(root.children[2])].triangleIds;
-    ASSERT_NE(std::find(right, right + 4, 4), right + 4);
-    for (const Vector3& d : {Vector3(0, 0, -1), Vector3(1, 0, -1), Vector3(-1, 0, -1)}) {
-        for (const float y : {0.0f, -4.0f, 4.0f}) {
-            Intersection hit;
-            ASSERT_TRUE(
-                QueryAllPaths(built.bvh, Ray(Vector3(6, y, 1) - d * 2.0f, d, RayInfinity), hit));
-            EXPECT_EQ(hit.distance, 2.0f);
-            EXPECT_EQ(hit.triangleIndex, 4) << y;
-        }
-    }
-    // Off the edge each triangle answers for itself.
-    Intersection left;
-    ASSERT_TRUE(QueryAllPaths(built.bvh, Ray({5, 0, 3}, {0, 0, -1}, RayInfinity), left));
-    EXPECT_EQ(left.triangleIndex, 0);
+    const int32_t* left = built.bvh.Quads()[LeafStart(root.children[0])].triangleIds;
+    ASSERT_NE(std::find(left, left + 4, 4), left + 4);
+    Intersection hit;
+    ASSERT_TRUE(QueryAllPaths(built.bvh, Ray({-5, -3.5f, 0}, {0, 0, 1}, RayInfinity), hit));
+    EXPECT_EQ(hit.triangleIndex, 4);
+    EXPECT_EQ(hit.distance, 0.5f);
 }
 
 TEST(QbvhTraverse, SharedEdgeIsHitWithAZeroWeight) {
