@@ -14,6 +14,9 @@ public:
     // True when a triangle nearer than hit.distance lies strictly between ray.tMin and ray.tMax;
     // distance, bary0..2 and triangleIndex are then written. False leaves hit unchanged.
     virtual bool Intersect(const Ray& ray, Intersection& hit) const = 0;
+    // The shadow query: true exactly when Intersect, given a fresh record whose distance is
+    // ray.tMax, would be; it may stop at any triangle that counts, not only the nearest.
+    virtual bool Occluded(const Ray& ray) const = 0;
 };
 
 }  // namespace glintor

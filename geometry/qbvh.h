@@ -100,6 +100,7 @@ public:
     // or direction component, or NaN limits, has no hit. Shadow rays use the same query with a
     // finite tMax.
     bool Intersect(const Ray& ray, Intersection& hit) const override;
+    bool Occluded(const Ray& ray) const override;
     // The same query on the chosen lane arithmetic; answers are identical on both.
     bool Intersect(const Ray& ray, Intersection& hit, LanePath path) const;
     // The same query, adding its work to counters.
@@ -127,9 +128,9 @@ private:
         int slot = 0;
         int32_t ref = EmptyChild;
     };
-    template <class Lanes, bool kCount, int kStackSize>
+    template <class Lanes, bool kCount, bool kAnyHit, int kStackSize>
     bool Traverse(const Ray& ray, Intersection& hit, TraversalCounters* counters) const;
-    template <class Lanes, bool kCount>
+    template <class Lanes, bool kCount, bool kAnyHit>
     bool Dispatch(const Ray& ray, Intersection& hit, TraversalCounters* counters) const;
     void Release();
 

@@ -188,7 +188,10 @@ inline int32_t PushByDistance(const QbvhNode& node, int mask, const float* entry
 // meets leaves in decreasing order of their first record (leaves are numbered depth first in slot
 // order), records of a leaf in order, lanes of a record in order; so a hit at the same distance
 // replaces the best only from a leaf with a higher first record.
-template <class Lanes, bool kCount, int kStackSize>
+//
+// A shadow query (kAnyHit) only asks whether any triangle counts, so it stops at the first one;
+// until a hit, both queries visit the same nodes and test the same triangles, so they agree.
+template <class Lanes, bool kCount, bool kAnyHit, int kStackSize>
 bool QBVH::Traverse(const Ray& ray, Intersection& hit, TraversalCounters* counters) const {
     float farLimit = std::min(ray.tMax, hit.distance);
     // No lane can be valid for such a ray; leaving early also keeps NaN out of the slab test,
@@ -220,7 +223,9 @@ bool QBVH::Traverse(const Ray& ray, Intersection& hit, TraversalCounters* counte
     uint32_t bestLeaf = std::numeric_limits<uint32_t>::max();
     bool found = false;
     alignas(16) float ts[4], us[4], vs[4], ws[4];
+    // Answers whether the leaf held a hit that counts.
     auto testLeaf = [&](int32_t leaf) {
+        bool leafHit = false;
         const uint32_t start = LeafStart(leaf);
         const uint32_t count = LeafRecordCount(leaf);
         if constexpr (kCount) {
@@ -242,14 +247,18 @@ bool QBVH::Traverse(const Ray& ray, Intersection& hit, TraversalCounters* counte
             hit.bary1 = us[lane];
             hit.bary2 = vs[lane];
             hit.triangleIndex = quad.triangleIds[lane];
-            found = true;
+            found = leafHit = true;
+            if constexpr (kAnyHit) {
+                break;
+            }
         }
+        return leafHit;
     };
 
     alignas(16) float entry[4];
     // The slot-order walk meets this leaf before any other whenever the ray passes its box.
     int32_t visitedFirst = EmptyChild;
-    if (paddedLastLeaf.ref != EmptyChild &&
+    if (!kAnyHit && paddedLastLeaf.ref != EmptyChild &&
         (BoxTest(nodes[paddedLastLeaf.parent], lanes, entry) >> paddedLastLeaf.slot & 1)) {
         visitedFirst = paddedLastLeaf.ref;
         testLeaf(visitedFirst);
@@ -272,7 +281,9 @@ bool QBVH::Traverse(const Ray& ray, Intersection& hit, TraversalCounters* counte
                 continue;
             }
         } else if (ref != EmptyChild && ref != visitedFirst) {
-            testLeaf(ref);
+            if (testLeaf(ref) && kAnyHit) {
+                return true;
+            }
         }
         // Nodes entered beyond the nearest hit cannot hold a hit that counts.
         do {
@@ -287,31 +298,37 @@ bool QBVH::Traverse(const Ray& ray, Intersection& hit, TraversalCounters* counte
     }
 }
 
-template <class Lanes, bool kCount>
+template <class Lanes, bool kCount, bool kAnyHit>
 bool QBVH::Dispatch(const Ray& ray, Intersection& hit, TraversalCounters* counters) const {
     if (nodes == nullptr) {
         return false;
     }
     if (StackDepthNeeded() <= static_cast<uint32_t>(StackSize)) {
-        return Traverse<Lanes, kCount, StackSize>(ray, hit, counters);
+        return Traverse<Lanes, kCount, kAnyHit, StackSize>(ray, hit, counters);
     }
     assert(StackDepthNeeded() <= static_cast<uint32_t>(DeepStackSize));
-    return Traverse<Lanes, kCount, DeepStackSize>(ray, hit, counters);
+    return Traverse<Lanes, kCount, kAnyHit, DeepStackSize>(ray, hit, counters);
 }
 
 bool QBVH::Intersect(const Ray& ray, Intersection& hit) const {
-    return Dispatch<Float4, false>(ray, hit, nullptr);
+    return Dispatch<Float4, false, false>(ray, hit, nullptr);
+}
+
+bool QBVH::Occluded(const Ray& ray) const {
+    Intersection blocker;
+    blocker.distance = ray.tMax;
+    return Dispatch<Float4, false, true>(ray, blocker, nullptr);
 }
 
 bool QBVH::Intersect(const Ray& ray, Intersection& hit, LanePath path) const {
-    return path == LanePath::Simd ? Dispatch<Float4, false>(ray, hit, nullptr)
-                                  : Dispatch<ScalarFloat4, false>(ray, hit, nullptr);
+    return path == LanePath::Simd ? Dispatch<Float4, false, false>(ray, hit, nullptr)
+                                  : Dispatch<ScalarFloat4, false, false>(ray, hit, nullptr);
 }
 
 bool QBVH::IntersectCounted(const Ray& ray, Intersection& hit, TraversalCounters& counters,
                             LanePath path) const {
-    return path == LanePath::Simd ? Dispatch<Float4, true>(ray, hit, &counters)
-                                  : Dispatch<ScalarFloat4, true>(ray, hit, &counters);
+    return path == LanePath::Simd ? Dispatch<Float4, true, false>(ray, hit, &counters)
+                                  : Dispatch<ScalarFloat4, true, false>(ray, hit, &counters);
 }
 
 }  // namespace glintor

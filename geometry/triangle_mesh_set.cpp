@@ -127,6 +127,12 @@ bool TriangleMeshSet::Intersect(const Ray& ray, Intersection& hit) const {
     return true;
 }
 
+// Every triangle the accelerator holds has an index below triangleCount, so the check Intersect
+// makes on the found triangle cannot change a shadow query's answer.
+bool TriangleMeshSet::Occluded(const Ray& ray) const {
+    return accelerator && accelerator->Occluded(ray);
+}
+
 BoundingBox TriangleMeshSet::Bounds() const {
     BoundingBox box;
     for (const Vector3& p : positions) {

@@ -51,6 +51,7 @@ public:
     // triangle's material id and, for triangles whose file had texture coordinates, the
     // interpolated u and v; other triangles leave u and v as the caller set them.
     bool Intersect(const Ray& ray, Intersection& hit) const override;
+    bool Occluded(const Ray& ray) const override;
     // The box of all vertex positions; the empty box while there are none.
     BoundingBox Bounds() const override;
 

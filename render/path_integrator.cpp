@@ -50,9 +50,7 @@ const LightBase* BackgroundLight(const Scene& scene) {
 
 bool IsShadowed(const Scene& scene, const Ray& shadowRay) {
     for (const auto& object : scene.objects) {
-        Intersection blocker;
-        blocker.distance = shadowRay.tMax;
-        if (object->Intersect(shadowRay, blocker)) {
+        if (object->Occluded(shadowRay)) {
             return true;
         }
     }

@@ -111,7 +111,8 @@ bool PlainWalk(const QBVH& bvh, const Ray& ray, Intersection& hit) {
     return found;
 }
 
-// Runs one query on both lane paths and on the plain walk; counts rays, hits and mismatches.
+// Runs one query on both lane paths, as a shadow query, and on the plain walk; counts rays, hits
+// and mismatches.
 class Comparison {
 public:
     explicit Comparison(const QBVH& bvh) : bvh(bvh) {}
@@ -120,10 +121,14 @@ public:
         const bool found = bvh.Intersect(ray, simd, LanePath::Simd);
         const bool scalarFound = bvh.Intersect(ray, scalar, LanePath::Scalar);
         const bool plainFound = PlainWalk(bvh, ray, plain);
+        // The shadow query on the same segment, cut where the start record ends it.
+        Ray segment = ray;
+        segment.tMax = std::min(ray.tMax, start.distance);
+        const bool occluded = bvh.Occluded(segment);
         ++rays;
         hits += plainFound ? 1 : 0;
-        if (found != plainFound || scalarFound != plainFound || !SameRecord(simd, plain) ||
-            !SameRecord(scalar, plain)) {
+        if (found != plainFound || scalarFound != plainFound || occluded != plainFound ||
+            !SameRecord(simd, plain) || !SameRecord(scalar, plain)) {
             if (++mismatches <= 3) {
                 ADD_FAILURE() << "ray (" << ray.origin.x << ", " << ray.origin.y << ", "
                               << ray.origin.z << ") dir (" << ray.direction.x << ", "

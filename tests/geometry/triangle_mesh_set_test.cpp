@@ -110,6 +110,7 @@ public:
         hit.triangleIndex = triangle;
         return true;
     }
+    bool Occluded(const Ray& ray) const override { return ray.tMax > 2.0f; }
     int32_t triangle;
     float w0, w1, w2;
 };
