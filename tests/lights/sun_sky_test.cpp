@@ -286,11 +286,11 @@ TEST(SunLight, SetSunGivesNoLight) {
     EXPECT_FALSE(dusk.SunRadiance.IsBlack());
 }
 
-// Reference values below were computed in double precision by a short Python script written from
-// the published model (Preetham, Shirley and Smits 1999: the relative optical mass, the five
-// transmittance formulas and their tables resampled onto 5 nm grids from each table's first
-// wavelength, the Perez functions and zenith formulas with the coefficients quoted in the tests),
-// not from this code.
+// Reference values below were computed in double precision by sun_sky_reference.py (beside this
+// file), written from the published model (Preetham, Shirley and Smits 1999: the relative optical
+// mass, the five transmittance formulas and their tables resampled onto 5 nm grids from each
+// table's first wavelength, the Perez functions and zenith formulas with the coefficients quoted
+// in the tests), not from this code.
 
 struct TransmittanceReference {
     float theta;
