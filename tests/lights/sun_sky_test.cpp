@@ -286,11 +286,11 @@ TEST(SunLight, SetSunGivesNoLight) {
     EXPECT_FALSE(dusk.SunRadiance.IsBlack());
 }
 
-// Reference values below were computed in double precision by a short Python script written from
-// the published model (Preetham, Shirley and Smits 1999: the relative optical mass, the five
-// transmittance formulas and their tables resampled onto 5 nm grids from each table's first
-// wavelength, the Perez functions and zenith formulas with the coefficients quoted in the tests),
-// not from this code.
+// Reference values below were computed in double precision by sun_sky_reference.py (beside this
+// file), written from the published model (Preetham, Shirley and Smits 1999: the relative optical
+// mass, the five transmittance formulas and their tables resampled onto 5 nm grids from each
+// table's first wavelength, the Perez functions and zenith formulas with the coefficients quoted
+// in the tests), not from this code.
 
 struct TransmittanceReference {
     float theta;
@@ -468,6 +468,8 @@ TEST(SkyLight, ZenithAndSkyColoursMatchTheDaylightModel) {
 TEST(SkyLight, SkyIsSymmetricAboutTheSunsAzimuth) {
     const SkyLight sky = MakeSky(Vector3(0.5f, 0.3f, 0.6f), 3.0f);
     EXPECT_NEAR(sky.SunPhi, std::atan2(0.3, 0.5), 1e-6);
+    // Azimuths lie in [0, 2 pi).
+    EXPECT_NEAR(MakeSky(Vector3(0.5f, -0.3f, 0.6f)).SunPhi, std::atan2(-0.3, 0.5) + 2 * Pi, 1e-6);
     for (const float theta : {0.3f, 0.9f, 1.4f}) {
         for (const float delta : {0.2f, 1.0f, 2.5f}) {
             const Vector3 a = sky.SkyRadiance(theta, sky.SunPhi + delta);

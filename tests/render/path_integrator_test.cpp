@@ -153,11 +153,12 @@ TEST(PathIntegrator, MaterialIdsOutsideTheListOrWithoutAModelEndThePath) {
     AddMatte(*scene, Vector3(1, 1, 1), Vector3(5, 5, 5));
     scene->materials.push_back(nullptr);                       // id 1: an empty slot
     scene->materials.push_back(std::make_unique<Material>());  // id 2: no scattering model
-    AddPlane(*scene, Vector3(0, 1, 0), 0.0f, 7);               // ids 0 to 2 exist
+    // The first object that reports a hit ends the path, so the floor comes last.
     AddSphere(*scene, Vector3(3, 0, 0), 1.0f, 1);
     AddSphere(*scene, Vector3(-3, 0, 0), 1.0f, 2);
     AddSphere(*scene, Vector3(0, 0, 3), 1.0f, 3);  // one past the end
     AddSphere(*scene, Vector3(0, 0, 0), 1.0f, NoMaterial);
+    AddPlane(*scene, Vector3(0, 1, 0), 0.0f, 7);  // ids 0 to 2 exist
     Film film(scene->width, scene->height);
     PathIntegrator integrator;
     RenderAll(*scene, film, integrator);
