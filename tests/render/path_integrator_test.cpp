@@ -154,9 +154,9 @@ TEST(PathIntegrator, MaterialIdsOutsideTheListOrWithoutAModelEndThePath) {
     scene->materials.push_back(nullptr);                       // id 1: an empty slot
     scene->materials.push_back(std::make_unique<Material>());  // id 2: no scattering model
     // The first object that reports a hit ends the path, so the floor comes last.
-    AddSphere(*scene, Vector3(3, 0, 0), 1.0f, 1);
-    AddSphere(*scene, Vector3(-3, 0, 0), 1.0f, 2);
-    AddSphere(*scene, Vector3(0, 0, 3), 1.0f, 3);  // one past the end
+    AddSphere(*scene, Vector3(2.2f, 0, 0), 1.0f, 1);
+    AddSphere(*scene, Vector3(-2.2f, 0, 0), 1.0f, 2);
+    AddSphere(*scene, Vector3(0, 0, 2.2f), 1.0f, 3);  // one past the end
     AddSphere(*scene, Vector3(0, 0, 0), 1.0f, NoMaterial);
     AddPlane(*scene, Vector3(0, 1, 0), 0.0f, 7);  // ids 0 to 2 exist
     Film film(scene->width, scene->height);
