@@ -123,15 +123,24 @@ T* AllocateArray(size_t count) {
 }
 
 // The node and QuadTriangle arrays are read at scattered places by every query; from one huge
-// page on, huge pages spare most of the address-translation misses. Only whole huge pages can
-// be had, so the size is rounded up to them.
+// page on, huge pages spare most of the address-translation misses.
+constexpr size_t HugePageFrom = size_t{2} << 20;
+
 template <class T>
 T* AllocateTraversalArray(size_t count) {
-    constexpr size_t HugePage = size_t{2} << 20;
     const size_t bytes = count * sizeof(T);
-    return static_cast<T*>(bytes >= HugePage
-                               ? HugePageAlloc((bytes + HugePage - 1) & ~(HugePage - 1))
-                               : AlignedAlloc(bytes, 64));
+    return static_cast<T*>(bytes >= HugePageFrom ? HugePageAlloc(bytes) : AlignedAlloc(bytes, 64));
+}
+
+// count must be the one the array was allocated with.
+template <class T>
+void FreeTraversalArray(T* array, size_t count) {
+    const size_t bytes = count * sizeof(T);
+    if (bytes >= HugePageFrom) {
+        HugePageFree(array, bytes);
+    } else {
+        AlignedFree(array);
+    }
 }
 
 }  // namespace
@@ -180,7 +189,7 @@ struct QBVH::BuildState {
         for (uint32_t i = bvh.nodeCapacity; i < capacity; ++i) {
             MakeEmpty(grown[i]);
         }
-        AlignedFree(bvh.nodes);
+        FreeTraversalArray(bvh.nodes, bvh.nodeCapacity);
         bvh.nodes = grown;
         bvh.nodeCapacity = capacity;
         return true;
@@ -419,8 +428,8 @@ QBVH::~QBVH() {
 }
 
 void QBVH::Release() {
-    AlignedFree(nodes);
-    AlignedFree(quads);
+    FreeTraversalArray(nodes, nodeCapacity);
+    FreeTraversalArray(quads, quadCount);
     nodes = nullptr;
     quads = nullptr;
     quadCount = usedNodes = nodeCapacity = maxLevel = 0;

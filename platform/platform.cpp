@@ -69,18 +69,49 @@ void* AlignedAlloc(std::size_t bytes, std::size_t alignment) {
     return p;
 }
 
-void* HugePageAlloc(std::size_t bytes) {
-    constexpr std::size_t hugePage = std::size_t{2} << 20;
-    void* p = AlignedAlloc(bytes, hugePage);
-    // Only whole huge pages can be advised; the hint may be refused, which costs nothing.
-    if (p != nullptr && bytes >= hugePage) {
-        madvise(p, bytes & ~(hugePage - 1), MADV_HUGEPAGE);
-    }
-    return p;
-}
-
 void AlignedFree(void* p) {
     std::free(p);
+}
+
+namespace {
+constexpr std::size_t HugePage = std::size_t{2} << 20;
+
+std::size_t WholeHugePages(std::size_t bytes) {
+    return (bytes + HugePage - 1) & ~(HugePage - 1);
+}
+}  // namespace
+
+// Not from the heap: memory the heap hands back has often been touched before, and pages already
+// backed by small pages stay small whatever the advice says afterwards.
+void* HugePageAlloc(std::size_t bytes) {
+    if (bytes > SIZE_MAX - 2 * HugePage) {
+        return nullptr;
+    }
+    const std::size_t length = WholeHugePages(bytes == 0 ? 1 : bytes);
+    // Over-map by one huge page, then give back what lies outside the aligned part.
+    void* mapped = mmap(nullptr, length + HugePage, PROT_READ | PROT_WRITE,
+                        MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapped == MAP_FAILED) {
+        return nullptr;
+    }
+    const auto start = reinterpret_cast<std::uintptr_t>(mapped);
+    const std::uintptr_t aligned = (start + HugePage - 1) & ~(HugePage - 1);
+    if (aligned > start) {
+        munmap(mapped, aligned - start);
+    }
+    const std::uintptr_t tail = start + length + HugePage - (aligned + length);
+    if (tail > 0) {
+        munmap(reinterpret_cast<void*>(aligned + length), tail);
+    }
+    // The advice may be refused, which costs nothing but the speed-up.
+    madvise(reinterpret_cast<void*>(aligned), length, MADV_HUGEPAGE);
+    return reinterpret_cast<void*>(aligned);
+}
+
+void HugePageFree(void* p, std::size_t bytes) {
+    if (p != nullptr) {
+        munmap(p, WholeHugePages(bytes == 0 ? 1 : bytes));
+    }
 }
 
 std::string PortablePath(const std::string& path) {

@@ -25,11 +25,13 @@ void ShowMessageBox(const std::string& caption, const std::string& text);
 
 // Memory for arrays scanned four lanes at a time; free with AlignedFree.
 void* AlignedAlloc(std::size_t bytes, std::size_t alignment = 64);
-// Memory for a large array read at scattered places for the whole render (the QBVH's nodes and
-// packed triangles): aligned to 2 MB and offered to the system for huge pages, which spares
-// most address-translation misses. Free with AlignedFree.
-void* HugePageAlloc(std::size_t bytes);
 void AlignedFree(void* p);
+// Memory for a large array read at scattered places for the whole render (the QBVH's nodes and
+// packed triangles): a fresh mapping aligned to 2 MB and offered to the system for huge pages
+// before it is touched, which spares most address-translation misses. Null when the system has
+// no memory left. Free with HugePageFree and the same size.
+void* HugePageAlloc(std::size_t bytes);
+void HugePageFree(void* p, std::size_t bytes);
 
 // Scene files name other files with either separator; here every '\' becomes '/'.
 std::string PortablePath(const std::string& path);

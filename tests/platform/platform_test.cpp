@@ -48,6 +48,18 @@ TEST(Platform, AlignedMemoryAndDate) {
     void* empty = AlignedAlloc(0);  // a usable pointer, not null
     EXPECT_NE(empty, nullptr);
     AlignedFree(empty);
+
+    // Over two huge pages: aligned to one, and every byte up to the size asked for is there.
+    const size_t bytes = (size_t{4} << 20) + 1;
+    auto* huge = static_cast<char*>(HugePageAlloc(bytes));
+    ASSERT_NE(huge, nullptr);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(huge) % (size_t{2} << 20), 0u);
+    huge[0] = 1;
+    huge[bytes - 1] = 2;
+    EXPECT_EQ(huge[0] + huge[bytes - 1], 3);
+    HugePageFree(huge, bytes);
+    EXPECT_EQ(HugePageAlloc(SIZE_MAX - 1), nullptr);
+
     const std::tm date = LocalDate();
     EXPECT_GE(date.tm_year + 1900, 2024);
     EXPECT_GE(date.tm_mon, 0);
