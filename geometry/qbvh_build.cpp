@@ -517,7 +517,7 @@ bool QBVH::Build(const Vector3* positions_, const int32_t* triangles_, uint32_t 
 
     std::printf("QBVH - Completed with %u/%u nodes\n", usedNodes, nodeCapacity);
     std::printf("QBVH - Memory usage: %0.2fKB\n",
-                static_cast<double>(usedNodes) * sizeof(QbvhNode) / 1024.0);
+                static_cast<double>(usedNodes) * QbvhNodeDataBytes / 1024.0);
     std::printf("QBVH - QuadTriangle count: %u\n", quadCount);
     std::printf("\n");
     return true;

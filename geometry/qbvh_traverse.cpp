@@ -2,6 +2,7 @@
 #include <bit>
 #include <cassert>
 #include <cmath>
+#include <cstddef>
 #include <limits>
 
 #include "geometry/qbvh.h"
@@ -10,9 +11,16 @@
 namespace glintor {
 namespace {
 
-using PlaneLanes = float (QbvhNode::*)[4];
-constexpr PlaneLanes MinPlanes[3] = {&QbvhNode::minX, &QbvhNode::minY, &QbvhNode::minZ};
-constexpr PlaneLanes MaxPlanes[3] = {&QbvhNode::maxX, &QbvhNode::maxY, &QbvhNode::maxZ};
+// A ray picks its near and far plane on each axis once, as byte offsets into the node: plain
+// integers stay in registers through the walk, where pointers to members were reloaded per node.
+static_assert(offsetof(QbvhNode, minY) == 16 && offsetof(QbvhNode, minZ) == 32 &&
+              offsetof(QbvhNode, maxX) == 48 && offsetof(QbvhNode, maxY) == 64 &&
+              offsetof(QbvhNode, maxZ) == 80);
+constexpr size_t MaxPlanesOffset = offsetof(QbvhNode, maxX);
+
+inline const float* Planes(const QbvhNode& node, size_t offset) {
+    return reinterpret_cast<const float*>(reinterpret_cast<const char*>(&node) + offset);
+}
 
 // Everything a query derives from its ray once; the reciprocals and plane choices never change,
 // only the limits shrink as triangles are hit.
@@ -29,8 +37,8 @@ struct RayLanes {
     Lanes strictLimit;
     Lanes tieLimit;
     Lanes reciprocal[3];
-    PlaneLanes nearPlane[3];
-    PlaneLanes farPlane[3];
+    size_t nearPlane[3];
+    size_t farPlane[3];
 };
 
 // Writes each slot's entry distance and answers the passing slots as a 4-bit mask.
@@ -40,8 +48,9 @@ int BoxTest(const QbvhNode& node, const RayLanes<Lanes>& ray, float* entry) {
     Lanes tFar = ray.farLimit;
     for (int a = 0; a < 3; ++a) {
         const Lanes nearA =
-            (Lanes::Load(node.*ray.nearPlane[a]) - ray.origin[a]) * ray.reciprocal[a];
-        const Lanes farA = (Lanes::Load(node.*ray.farPlane[a]) - ray.origin[a]) * ray.reciprocal[a];
+            (Lanes::Load(Planes(node, ray.nearPlane[a])) - ray.origin[a]) * ray.reciprocal[a];
+        const Lanes farA =
+            (Lanes::Load(Planes(node, ray.farPlane[a])) - ray.origin[a]) * ray.reciprocal[a];
         // The new term goes first: Max and Min return their second operand when a lane is NaN.
         // NaN comes only from 0 x infinity, a ray running exactly in a slab plane; dropping the
         // term counts the ray as inside that slab, so triangles on the box face are not lost.
@@ -128,17 +137,27 @@ inline void Prefetch(const void* p, size_t bytes) {
     __builtin_prefetch(c + bytes - 1);
 }
 
+// Starts fetching every inner child while this node's boxes are still being tested: a walk
+// through a large hierarchy spends most of its time waiting for nodes, and the ray goes on into
+// one of them nearly always. Other slots fetch the root, which is in the cache anyway; the
+// arithmetic spares a branch per slot that would be mispredicted as often as taken.
+inline void PrefetchInnerChildren(const QbvhNode& node, const QbvhNode* nodes) {
+    for (int32_t child : node.children) {
+        const char* p = reinterpret_cast<const char*>(nodes + (child & ~(child >> 31)));
+        __builtin_prefetch(p);
+        __builtin_prefetch(p + 64);
+    }
+}
+
 struct StackEntry {
     int32_t ref;
     float entry;  // where the ray enters the node's box
 };
 
-// Puts a child on the stack and has its memory fetched while the nearer children are walked.
-inline void Push(const StackEntry& child, const QbvhNode* nodes, const QuadTriangle* quads,
-                 StackEntry* stack, int& top) {
-    if (child.ref >= 0) {
-        Prefetch(nodes + child.ref, sizeof(QbvhNode));
-    } else if (child.ref != EmptyChild) {
+// Puts a child on the stack; a leaf's triangles are fetched while the nearer children are walked
+// (inner nodes were asked for with their parent).
+inline void Push(const StackEntry& child, const QuadTriangle* quads, StackEntry* stack, int& top) {
+    if (child.ref < EmptyChild) {
         Prefetch(quads + LeafStart(child.ref), sizeof(QuadTriangle));
     }
     stack[top++] = child;
@@ -147,8 +166,7 @@ inline void Push(const StackEntry& child, const QbvhNode* nodes, const QuadTrian
 // Moves the passing slots but the nearest onto the stack, farthest first, and answers the
 // nearest, which is visited next. Needs at least two passing slots.
 inline int32_t PushByDistance(const QbvhNode& node, int mask, const float* entry,
-                              const QbvhNode* nodes, const QuadTriangle* quads, StackEntry* stack,
-                              int& top) {
+                              const QuadTriangle* quads, StackEntry* stack, int& top) {
     const int first = __builtin_ctz(static_cast<unsigned>(mask));
     mask &= mask - 1;
     const int second = __builtin_ctz(static_cast<unsigned>(mask));
@@ -158,7 +176,7 @@ inline int32_t PushByDistance(const QbvhNode& node, int mask, const float* entry
         const bool firstNearer = entry[first] <= entry[second];
         const int nearSlot = firstNearer ? first : second;
         const int farSlot = firstNearer ? second : first;
-        Push({node.children[farSlot], entry[farSlot]}, nodes, quads, stack, top);
+        Push({node.children[farSlot], entry[farSlot]}, quads, stack, top);
         return node.children[nearSlot];
     }
     mask |= 1 << first | 1 << second;
@@ -175,7 +193,7 @@ inline int32_t PushByDistance(const QbvhNode& node, int mask, const float* entry
         slots[i] = e;
     }
     for (int i = 0; i < n - 1; ++i) {
-        Push(slots[i], nodes, quads, stack, top);
+        Push(slots[i], quads, stack, top);
     }
     return slots[n - 1].ref;
 }
@@ -193,7 +211,8 @@ inline int32_t PushByDistance(const QbvhNode& node, int mask, const float* entry
 // until a hit, both queries visit the same nodes and test the same triangles, so they agree.
 template <class Lanes, bool kCount, bool kAnyHit, int kStackSize>
 bool QBVH::Traverse(const Ray& ray, Intersection& hit, TraversalCounters* counters) const {
-    float farLimit = std::min(ray.tMax, hit.distance);
+    const float initialFarLimit = std::min(ray.tMax, hit.distance);
+    float farLimit = initialFarLimit;
     // No lane can be valid for such a ray; leaving early also keeps NaN out of the slab test,
     // where it would be taken for a ray lying in a slab plane. x - x is 0 for a finite x and NaN
     // otherwise, so one test covers all six components.
@@ -214,9 +233,11 @@ bool QBVH::Traverse(const Ray& ray, Intersection& hit, TraversalCounters* counte
         // -0 counts as +0: its reciprocal would be -infinity while its sign says "not negative",
         // and the slab test would then reject every box the ray runs inside of.
         lanes.reciprocal[a] = Lanes::Broadcast(1.0f / (d + 0.0f));
+        const size_t minPlane = 16 * a;
+        const size_t maxPlane = MaxPlanesOffset + minPlane;
         const bool negative = d < 0.0f;
-        lanes.nearPlane[a] = negative ? MaxPlanes[a] : MinPlanes[a];
-        lanes.farPlane[a] = negative ? MinPlanes[a] : MaxPlanes[a];
+        lanes.nearPlane[a] = negative ? maxPlane : minPlane;
+        lanes.farPlane[a] = negative ? minPlane : maxPlane;
     }
 
     // First record of the nearest hit's leaf; none yet, so no leaf wins a tie.
@@ -256,14 +277,6 @@ bool QBVH::Traverse(const Ray& ray, Intersection& hit, TraversalCounters* counte
     };
 
     alignas(16) float entry[4];
-    // The slot-order walk meets this leaf before any other whenever the ray passes its box.
-    int32_t visitedFirst = EmptyChild;
-    if (!kAnyHit && paddedLastLeaf.ref != EmptyChild &&
-        (BoxTest(nodes[paddedLastLeaf.parent], lanes, entry) >> paddedLastLeaf.slot & 1)) {
-        visitedFirst = paddedLastLeaf.ref;
-        testLeaf(visitedFirst);
-    }
-
     StackEntry stack[kStackSize];
     int top = 0;
     int32_t ref = 0;
@@ -273,14 +286,15 @@ bool QBVH::Traverse(const Ray& ray, Intersection& hit, TraversalCounters* counte
                 ++counters->nodesVisited;
             }
             const QbvhNode& node = nodes[ref];
+            PrefetchInnerChildren(node, nodes);
             const int mask = BoxTest(node, lanes, entry);
             if (mask != 0) {
                 ref = (mask & (mask - 1)) == 0
                           ? node.children[__builtin_ctz(static_cast<unsigned>(mask))]
-                          : PushByDistance(node, mask, entry, nodes, quads, stack, top);
+                          : PushByDistance(node, mask, entry, quads, stack, top);
                 continue;
             }
-        } else if (ref != EmptyChild && ref != visitedFirst) {
+        } else if (ref != EmptyChild) {
             if (testLeaf(ref) && kAnyHit) {
                 return true;
             }
@@ -288,6 +302,19 @@ bool QBVH::Traverse(const Ray& ray, Intersection& hit, TraversalCounters* counte
         // Nodes entered beyond the nearest hit cannot hold a hit that counts.
         do {
             if (top == 0) {
+                // The slot-order walk meets the padded last leaf before any other when the ray
+                // passes its box with the query's own limits, so its copies of the padding
+                // triangle win equal distances even outside its box. Without a hit nothing is
+                // tied, and a hit from that leaf has won its ties already; asking the other hits
+                // at the end spares the box test on every ray that misses.
+                if (!kAnyHit && found && paddedLastLeaf.ref != EmptyChild &&
+                    bestLeaf != LeafStart(paddedLastLeaf.ref)) {
+                    lanes.farLimit = Lanes::Broadcast(initialFarLimit);
+                    if (BoxTest(nodes[paddedLastLeaf.parent], lanes, entry) >> paddedLastLeaf.slot &
+                        1) {
+                        testLeaf(paddedLastLeaf.ref);
+                    }
+                }
                 // With the caller's reset record this is the same as triangleIndex != -1;
                 // unlike that test it also holds for a record that already carried a hit.
                 return found;
