@@ -280,5 +280,45 @@ TEST(QbvhOrder, SameAnswersAsThePlainWalkOnRealMeshesAndTies) {
     }
 }
 
+// The last leaf in slot order has spare lanes, filled with copies of the padding triangle (the
+// last one given), which here lies far outside that leaf's box and has a duplicate met later in
+// the near leaf. A ray that hits the pair and then runs on through the last leaf's box must get
+// the padding triangle, which the plain walk meets first, in the last leaf.
+TEST(QbvhOrder, PaddingCopiesInTheLastLeafWinTheirTies) {
+    const Vector3 a{-1, -1, 0}, b{6, -1, 0}, c{-1, 6, 0};
+    for (const bool duplicateFirst : {true, false}) {
+        SCOPED_TRACE(duplicateFirst ? "duplicate first" : "duplicate third");
+        Mesh mesh;
+        auto smallTriangle = [&](float x) {
+            mesh.AddTriangle({x, x, 0.5f}, {x + 0.5f, x, 0.5f}, {x, x + 0.5f, 0.5f});
+        };
+        if (duplicateFirst) {
+            mesh.AddTriangle(a, b, c);
+        }
+        smallTriangle(0);
+        smallTriangle(1);
+        if (!duplicateFirst) {
+            mesh.AddTriangle(a, b, c);
+        }
+        // Three far down and to the side: a leaf of its own, last in slot order, one lane spare.
+        for (float y : {0.0f, 1.0f, 2.0f}) {
+            mesh.AddTriangle({20, y, -5}, {21, y, -5}, {20, y + 0.5f, -5});
+        }
+        mesh.AddTriangle(a, b, c);
+        const Built built(mesh);
+        Comparison comparison(built.bvh);
+        for (int i = 0; i <= 20; ++i) {
+            for (int j = 0; j <= 20; ++j) {
+                const Vector3 from{0.2f * static_cast<float>(i) - 0.5f,
+                                   0.2f * static_cast<float>(j) - 0.5f, 1};
+                const Vector3 to{20.5f, 0.1f * static_cast<float>(j), -5};
+                comparison.Check(Ray(from, (to - from).Normalized(), RayInfinity));
+            }
+        }
+        EXPECT_EQ(comparison.mismatches, 0);
+        EXPECT_GT(comparison.hits, comparison.rays / 3);
+    }
+}
+
 }  // namespace
 }  // namespace glintor
