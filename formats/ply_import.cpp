@@ -36,7 +36,7 @@ enum class Problem { None, ShortFace, IndexOutOfRange };
 // both.
 struct FaceBuilder {
     std::vector<std::array<int32_t, 3>>* triangles = nullptr;
-    double vertexCount = 0.0;
+    int32_t vertexCount = 0;
     Problem problem = Problem::None;
     int32_t problemInstance = 0;
     std::vector<double> corners;  // the callback path's current face and its length
@@ -57,11 +57,15 @@ bool AddFace(FaceBuilder& faces, int32_t instance, const Index* corners, int32_t
         return Reject(faces, Problem::ShortFace, instance);
     }
     for (int32_t j = 0; j < length; ++j) {
-        double index = static_cast<double>(corners[j]);
+        bool inside = false;
         if constexpr (std::is_floating_point_v<Index>) {
-            index = std::trunc(index);
+            const double index = std::trunc(static_cast<double>(corners[j]));
+            inside = index >= 0.0 && index < faces.vertexCount;
+        } else {
+            // Entries of 32 bits or fewer: a negative one wraps far above any vertex count.
+            inside = static_cast<uint64_t>(corners[j]) < static_cast<uint64_t>(faces.vertexCount);
         }
-        if (!(index >= 0.0 && index < faces.vertexCount)) {
+        if (!inside) {
             return Reject(faces, Problem::IndexOutOfRange, instance);
         }
     }
@@ -87,8 +91,23 @@ bool StoreFaceValue(const PlyValue& v) {
            AddFace(faces, v.instanceIndex, faces.corners.data(), faces.length);
 }
 
-bool StoreFaceList(int32_t instance, const int64_t* entries, int32_t length, void* userData) {
-    return AddFace(*static_cast<FaceBuilder*>(userData), instance, entries, length);
+bool StoreFaceLists(int32_t first, int32_t lists, const int32_t* lengths, const int64_t* entries,
+                    void* userData) {
+    FaceBuilder& faces = *static_cast<FaceBuilder*>(userData);
+    const uint64_t vertexCount = static_cast<uint64_t>(faces.vertexCount);
+    for (int32_t k = 0; k < lists; entries += lengths[k], ++k) {
+        // Nearly every face of a mesh is a triangle with sound indices.
+        const int64_t* e = entries;
+        if (lengths[k] == 3 && static_cast<uint64_t>(e[0]) < vertexCount &&
+            static_cast<uint64_t>(e[1]) < vertexCount &&
+            static_cast<uint64_t>(e[2]) < vertexCount) {
+            faces.triangles->push_back({static_cast<int32_t>(e[0]), static_cast<int32_t>(e[1]),
+                                        static_cast<int32_t>(e[2])});
+        } else if (!AddFace(faces, first + k, entries, lengths[k])) {
+            return false;
+        }
+    }
+    return true;
 }
 
 // One float component of a per-vertex array, filled by either path.
@@ -265,7 +284,7 @@ bool PlyImport(const char* fileName, int32_t indexOffset, PlyMeshData& result, P
     ReserveLarge(result.indices, faceCount);
     // Lists of floats have no bulk form either.
     if (path == PlyImportPath::Callbacks ||
-        reader.SetListTarget("face", "vertex_indices", StoreFaceList, &faces) == 0) {
+        reader.SetListBatchTarget("face", "vertex_indices", StoreFaceLists, &faces) == 0) {
         reader.SetReadCallback("face", "vertex_indices", StoreFaceValue, &faces, 0);
     }
 
