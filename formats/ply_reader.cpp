@@ -335,7 +335,9 @@ void PlyReader::Unmap::operator()(char* bytes) const {
 }
 
 // Fresh anonymous memory in huge pages where the system has them: filling a large file's copy
-// page by page costs more in page faults than the copy itself.
+// page by page costs more in page faults than the copy itself. Faulting the pages in with one call
+// before the copy is cheaper still; kernels older than 5.14 refuse the advice and fault on first
+// touch as before.
 bool PlyReader::Allocate(std::size_t size) {
     const std::size_t length = size + 1;
     void* bytes = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
@@ -346,6 +348,7 @@ bool PlyReader::Allocate(std::size_t size) {
     constexpr std::size_t kHugePage = std::size_t(2) << 20;
     if (length >= kHugePage) {
         madvise(bytes, length, MADV_HUGEPAGE);
+        madvise(bytes, length, MADV_POPULATE_WRITE);
     }
     data_ = std::unique_ptr<char, Unmap>(static_cast<char*>(bytes), Unmap{length});
     return true;
