@@ -8,6 +8,7 @@
 #include <limits>
 #include <type_traits>
 
+#include "formats/ply_normals.h"
 #include "formats/ply_reader.h"
 #include "platform/platform.h"
 
@@ -163,42 +164,6 @@ bool ReportAt(const char* format, int32_t instance, const char* fileName) {
     return false;
 }
 
-// The float cross product overflows for coordinates beyond about 1e19 and underflows below about
-// 1e-19; the same normal computed in double keeps such meshes shaded.
-Vector3 FaceNormal(const Vector3& p0, const Vector3& p1, const Vector3& p2) {
-    Vector3 n = Cross(p1 - p0, p2 - p0);
-    const float lengthSquared = n.LengthSquared();
-    if (lengthSquared > 0.0f && std::isfinite(lengthSquared)) {
-        n.Normalize();
-        return n;
-    }
-    const double e1[3] = {double(p1.x) - p0.x, double(p1.y) - p0.y, double(p1.z) - p0.z};
-    const double e2[3] = {double(p2.x) - p0.x, double(p2.y) - p0.y, double(p2.z) - p0.z};
-    const double c[3] = {e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2],
-                         e1[0] * e2[1] - e1[1] * e2[0]};
-    const double length = std::sqrt(c[0] * c[0] + c[1] * c[1] + c[2] * c[2]);
-    if (length == 0.0) {
-        return Vector3();
-    }
-    return Vector3(float(c[0] / length), float(c[1] / length), float(c[2] / length));
-}
-
-void ComputeSmoothNormals(PlyMeshData& mesh) {
-    ReserveLarge(mesh.normals, mesh.vertexCount);
-    mesh.normals.assign(mesh.vertexCount, Vector3());
-    for (const std::array<int32_t, 3>& t : mesh.indices) {
-        const Vector3 n =
-            FaceNormal(mesh.positions[t[0]], mesh.positions[t[1]], mesh.positions[t[2]]);
-        mesh.normals[t[0]] += n;
-        mesh.normals[t[1]] += n;
-        mesh.normals[t[2]] += n;
-    }
-    for (Vector3& n : mesh.normals) {
-        n.Normalize();
-    }
-    mesh.hasNormals = true;
-}
-
 }  // namespace
 
 void ReportPlyError(const std::string& text) {
@@ -314,7 +279,10 @@ bool PlyImport(const char* fileName, int32_t indexOffset, PlyMeshData& result, P
     result.triangleCount = static_cast<int32_t>(result.indices.size());
 
     if (!result.hasNormals) {
-        ComputeSmoothNormals(result);
+        ReserveLarge(result.normals, result.vertexCount);
+        result.normals.assign(result.vertexCount, Vector3());
+        ComputeSmoothNormals(result.positions, result.indices, result.normals);
+        result.hasNormals = true;
     }
     if (indexOffset != 0) {
         for (std::array<int32_t, 3>& t : result.indices) {
