@@ -2,6 +2,7 @@
 
 #include <sys/mman.h>
 
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -133,10 +134,30 @@ void AddColumns(std::vector<Column>& columns, std::vector<Vector3>& array,
     }
 }
 
+// A float is NaN or infinite when all its exponent bits are set. Testing the bits without a branch
+// per value lets the compiler test four floats at a time.
+template <class T>
+bool AllFinite(const std::vector<T>& array, int32_t count) {
+    const float* values = reinterpret_cast<const float*>(array.data());
+    const std::size_t floats = static_cast<std::size_t>(count) * (sizeof(T) / sizeof(float));
+    constexpr uint32_t kExponent = 0x7f800000u;
+    uint32_t notFinite = 0;
+    for (std::size_t i = 0; i < floats; ++i) {
+        notFinite |= (std::bit_cast<uint32_t>(values[i]) & kExponent) == kExponent;
+    }
+    return notFinite == 0;
+}
+
 // A NaN or infinite value would poison every bounding box above the mesh. Values arrive in vertex
 // order and reading stops at the first failure, so the lowest such vertex is the first one the
 // file holds, whichever path read it.
 int32_t FirstVertexNotFinite(const PlyMeshData& mesh) {
+    if (AllFinite(mesh.positions, mesh.vertexCount) &&
+        (!mesh.hasNormals || AllFinite(mesh.normals, mesh.vertexCount)) &&
+        (!mesh.hasColors || AllFinite(mesh.colors, mesh.vertexCount)) &&
+        (!mesh.hasUVs || AllFinite(mesh.uvs, mesh.vertexCount))) {
+        return -1;
+    }
     const auto finite = [](const Vector3& v) {
         return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
     };

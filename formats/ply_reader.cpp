@@ -838,7 +838,8 @@ bool PlyReader::ReadBinaryVarying(PlyElement& element) {
 // the whole loop. Checks and messages are ReadBinaryVarying's; a batch target first gets every
 // list before a fault, as a list target would have.
 bool PlyReader::ReadBinaryListTarget(PlyElement& element) {
-    constexpr int32_t kBatchLists = 4096;
+    // A batch small enough for its entries to stay in the first-level cache.
+    constexpr int32_t kBatchLists = 512;
     const PlyProperty& property = element.properties[0];
     const bool batched = property.listBatchCallback != nullptr;
     const bool swap =

@@ -435,7 +435,7 @@ ListRun ReadLists(const std::string& file, bool batch) {
     return run;
 }
 
-// Batches hold thousands of lists; wherever a file breaks, every list before the fault still
+// Batches hold hundreds of lists; wherever a file breaks, every list before the fault still
 // arrives, under its own instance, before the same message.
 TEST(PlyReaderLists, BatchesDeliverWhatSingleListsDeliverUpToAFault) {
     for (PlyEncoding encoding : {PlyEncoding::BinaryLittleEndian, PlyEncoding::Ascii}) {
