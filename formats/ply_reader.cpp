@@ -849,6 +849,7 @@ bool PlyReader::ReadBinaryListTarget(PlyElement& element) {
     const unsigned char* p = begin + position_;
     const std::size_t countSize = Info(property.countType).size;
     const bool byteCount = property.countType == PlyType::UInt8;
+    const bool triangles = batched && byteCount;
     listLengths_.resize(batched ? kBatchLists : 0);
     int32_t first = 0;
     int32_t lists = 0;
@@ -865,6 +866,31 @@ bool PlyReader::ReadBinaryListTarget(PlyElement& element) {
     WithType(property.type, [&]<PlyType kType>() {
         constexpr std::size_t kSize = kTypes[static_cast<int>(kType)].size;
         for (int32_t i = 0; i < element.count; ++i) {
+            if (triangles) {
+                // Lists of three, nearly every face of a mesh, skip the general checks below.
+                if (listEntries_.size() < used + 3 * (kBatchLists - lists)) {
+                    listEntries_.resize(used + 3 * (kBatchLists - lists));
+                }
+                int64_t* list = listEntries_.data() + used;
+                int32_t n = lists;
+                for (; i < element.count &&
+                       n<kBatchLists&& static_cast<std::size_t>(end - p)> 3 * kSize && p[0] == 3;
+                     ++i, ++n, list += 3, p += 1 + 3 * kSize) {
+                    list[0] = static_cast<int64_t>(Decode<kType>(p + 1, swap));
+                    list[1] = static_cast<int64_t>(Decode<kType>(p + 1 + kSize, swap));
+                    list[2] = static_cast<int64_t>(Decode<kType>(p + 1 + 2 * kSize, swap));
+                    listLengths_[n] = 3;
+                }
+                used += 3 * (n - lists);
+                lists = n;
+                if (lists == kBatchLists && !flush(i)) {
+                    ok = false;
+                    return;
+                }
+                if (i == element.count) {
+                    break;
+                }
+            }
             if (static_cast<std::size_t>(end - p) < countSize) {
                 ok = flush(i) && TruncatedIn(element, i);
                 return;
