@@ -2,12 +2,14 @@
 
 #include <sys/mman.h>
 
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <limits>
 #include <type_traits>
 
+#include "formats/ply_normals.h"
 #include "formats/ply_reader.h"
 #include "platform/platform.h"
 
@@ -36,7 +38,7 @@ enum class Problem { None, ShortFace, IndexOutOfRange };
 // both.
 struct FaceBuilder {
     std::vector<std::array<int32_t, 3>>* triangles = nullptr;
-    double vertexCount = 0.0;
+    int32_t vertexCount = 0;
     Problem problem = Problem::None;
     int32_t problemInstance = 0;
     std::vector<double> corners;  // the callback path's current face and its length
@@ -57,11 +59,15 @@ bool AddFace(FaceBuilder& faces, int32_t instance, const Index* corners, int32_t
         return Reject(faces, Problem::ShortFace, instance);
     }
     for (int32_t j = 0; j < length; ++j) {
-        double index = static_cast<double>(corners[j]);
+        bool inside = false;
         if constexpr (std::is_floating_point_v<Index>) {
-            index = std::trunc(index);
+            const double index = std::trunc(static_cast<double>(corners[j]));
+            inside = index >= 0.0 && index < faces.vertexCount;
+        } else {
+            // Entries of 32 bits or fewer: a negative one wraps far above any vertex count.
+            inside = static_cast<uint64_t>(corners[j]) < static_cast<uint64_t>(faces.vertexCount);
         }
-        if (!(index >= 0.0 && index < faces.vertexCount)) {
+        if (!inside) {
             return Reject(faces, Problem::IndexOutOfRange, instance);
         }
     }
@@ -87,8 +93,23 @@ bool StoreFaceValue(const PlyValue& v) {
            AddFace(faces, v.instanceIndex, faces.corners.data(), faces.length);
 }
 
-bool StoreFaceList(int32_t instance, const int64_t* entries, int32_t length, void* userData) {
-    return AddFace(*static_cast<FaceBuilder*>(userData), instance, entries, length);
+bool StoreFaceLists(int32_t first, int32_t lists, const int32_t* lengths, const int64_t* entries,
+                    void* userData) {
+    FaceBuilder& faces = *static_cast<FaceBuilder*>(userData);
+    const uint64_t vertexCount = static_cast<uint64_t>(faces.vertexCount);
+    for (int32_t k = 0; k < lists; entries += lengths[k], ++k) {
+        // Nearly every face of a mesh is a triangle with sound indices.
+        const int64_t* e = entries;
+        if (lengths[k] == 3 && static_cast<uint64_t>(e[0]) < vertexCount &&
+            static_cast<uint64_t>(e[1]) < vertexCount &&
+            static_cast<uint64_t>(e[2]) < vertexCount) {
+            faces.triangles->push_back({static_cast<int32_t>(e[0]), static_cast<int32_t>(e[1]),
+                                        static_cast<int32_t>(e[2])});
+        } else if (!AddFace(faces, first + k, entries, lengths[k])) {
+            return false;
+        }
+    }
+    return true;
 }
 
 // One float component of a per-vertex array, filled by either path.
@@ -113,10 +134,30 @@ void AddColumns(std::vector<Column>& columns, std::vector<Vector3>& array,
     }
 }
 
+// A float is NaN or infinite when all its exponent bits are set. Testing the bits without a branch
+// per value lets the compiler test four floats at a time.
+template <class T>
+bool AllFinite(const std::vector<T>& array, int32_t count) {
+    const float* values = reinterpret_cast<const float*>(array.data());
+    const std::size_t floats = static_cast<std::size_t>(count) * (sizeof(T) / sizeof(float));
+    constexpr uint32_t kExponent = 0x7f800000u;
+    uint32_t notFinite = 0;
+    for (std::size_t i = 0; i < floats; ++i) {
+        notFinite |= (std::bit_cast<uint32_t>(values[i]) & kExponent) == kExponent;
+    }
+    return notFinite == 0;
+}
+
 // A NaN or infinite value would poison every bounding box above the mesh. Values arrive in vertex
 // order and reading stops at the first failure, so the lowest such vertex is the first one the
 // file holds, whichever path read it.
 int32_t FirstVertexNotFinite(const PlyMeshData& mesh) {
+    if (AllFinite(mesh.positions, mesh.vertexCount) &&
+        (!mesh.hasNormals || AllFinite(mesh.normals, mesh.vertexCount)) &&
+        (!mesh.hasColors || AllFinite(mesh.colors, mesh.vertexCount)) &&
+        (!mesh.hasUVs || AllFinite(mesh.uvs, mesh.vertexCount))) {
+        return -1;
+    }
     const auto finite = [](const Vector3& v) {
         return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
     };
@@ -142,42 +183,6 @@ bool ReportAt(const char* format, int32_t instance, const char* fileName) {
     std::snprintf(text, sizeof(text), format, instance, fileName);
     ReportPlyError(text);
     return false;
-}
-
-// The float cross product overflows for coordinates beyond about 1e19 and underflows below about
-// 1e-19; the same normal computed in double keeps such meshes shaded.
-Vector3 FaceNormal(const Vector3& p0, const Vector3& p1, const Vector3& p2) {
-    Vector3 n = Cross(p1 - p0, p2 - p0);
-    const float lengthSquared = n.LengthSquared();
-    if (lengthSquared > 0.0f && std::isfinite(lengthSquared)) {
-        n.Normalize();
-        return n;
-    }
-    const double e1[3] = {double(p1.x) - p0.x, double(p1.y) - p0.y, double(p1.z) - p0.z};
-    const double e2[3] = {double(p2.x) - p0.x, double(p2.y) - p0.y, double(p2.z) - p0.z};
-    const double c[3] = {e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2],
-                         e1[0] * e2[1] - e1[1] * e2[0]};
-    const double length = std::sqrt(c[0] * c[0] + c[1] * c[1] + c[2] * c[2]);
-    if (length == 0.0) {
-        return Vector3();
-    }
-    return Vector3(float(c[0] / length), float(c[1] / length), float(c[2] / length));
-}
-
-void ComputeSmoothNormals(PlyMeshData& mesh) {
-    ReserveLarge(mesh.normals, mesh.vertexCount);
-    mesh.normals.assign(mesh.vertexCount, Vector3());
-    for (const std::array<int32_t, 3>& t : mesh.indices) {
-        const Vector3 n =
-            FaceNormal(mesh.positions[t[0]], mesh.positions[t[1]], mesh.positions[t[2]]);
-        mesh.normals[t[0]] += n;
-        mesh.normals[t[1]] += n;
-        mesh.normals[t[2]] += n;
-    }
-    for (Vector3& n : mesh.normals) {
-        n.Normalize();
-    }
-    mesh.hasNormals = true;
 }
 
 }  // namespace
@@ -265,7 +270,7 @@ bool PlyImport(const char* fileName, int32_t indexOffset, PlyMeshData& result, P
     ReserveLarge(result.indices, faceCount);
     // Lists of floats have no bulk form either.
     if (path == PlyImportPath::Callbacks ||
-        reader.SetListTarget("face", "vertex_indices", StoreFaceList, &faces) == 0) {
+        reader.SetListBatchTarget("face", "vertex_indices", StoreFaceLists, &faces) == 0) {
         reader.SetReadCallback("face", "vertex_indices", StoreFaceValue, &faces, 0);
     }
 
@@ -295,7 +300,10 @@ bool PlyImport(const char* fileName, int32_t indexOffset, PlyMeshData& result, P
     result.triangleCount = static_cast<int32_t>(result.indices.size());
 
     if (!result.hasNormals) {
-        ComputeSmoothNormals(result);
+        ReserveLarge(result.normals, result.vertexCount);
+        result.normals.assign(result.vertexCount, Vector3());
+        ComputeSmoothNormals(result.positions, result.indices, result.normals);
+        result.hasNormals = true;
     }
     if (indexOffset != 0) {
         for (std::array<int32_t, 3>& t : result.indices) {

@@ -9,8 +9,9 @@
 // element by element, instance by instance, property by property. A scalar arrives with
 // valueIndex 0; a list first gives its length with valueIndex -1, then its entries with valueIndex
 // 0 to length - 1. Bulk sinks serve large meshes without a call per value: a float target
-// (SetFloatTarget) stores a scalar property straight into memory, and a list target (SetListTarget)
-// hands over each list of integers whole. Properties without a sink are read and skipped.
+// (SetFloatTarget) stores a scalar property straight into memory, a list target (SetListTarget)
+// hands over each list of integers whole, and a list batch target (SetListBatchTarget) hands over
+// many such lists in one call. Properties without a sink are read and skipped.
 //
 // Guarantees callers rely on: every element count lies in 0 to INT32_MAX, and once CheckBody has
 // answered true (Read asks it first) the counts fit in the bytes the file holds, so a caller may
@@ -53,6 +54,11 @@ using PlyReadCallback = bool (*)(const PlyValue& value);
 // One whole list of integers; answer false to stop reading, as for PlyReadCallback.
 using PlyListCallback = bool (*)(int32_t instanceIndex, const int64_t* entries, int32_t length,
                                  void* userData);
+// Whole lists of integers for the instances first to first + lists - 1: lengths[k] entries each,
+// stored one list after another in entries. A batch ends early where the file has a fault, so
+// every list before the fault is delivered before it is reported. Answer false to stop reading.
+using PlyListBatchCallback = bool (*)(int32_t first, int32_t lists, const int32_t* lengths,
+                                      const int64_t* entries, void* userData);
 using PlyErrorCallback = void (*)(const std::string& message, void* userData);
 
 struct PlyProperty {
@@ -60,14 +66,17 @@ struct PlyProperty {
     PlyType type = PlyType::Float32;  // the entries' type for a list
     bool isList = false;
     PlyType countType = PlyType::UInt8;  // lists only
-    // At most one sink: a read callback, a float target or a list target.
+    // At most one sink: a read callback, a float target, a list target or a list batch target.
     PlyReadCallback callback = nullptr;
     void* userData = nullptr;
     int32_t userIndex = 0;
     float* target = nullptr;  // value x targetScale goes to target[instance * targetStride]
     std::size_t targetStride = 0;
     double targetScale = 1.0;
-    PlyListCallback listCallback = nullptr;  // gets userData
+    PlyListCallback listCallback = nullptr;            // gets userData
+    PlyListBatchCallback listBatchCallback = nullptr;  // gets userData
+
+    bool TakesWholeLists() const { return listCallback != nullptr || listBatchCallback != nullptr; }
 };
 
 struct PlyElement {
@@ -99,6 +108,9 @@ public:
     // Lists of integers only (every integer type has 32 bits or fewer, so int64 holds them all).
     int32_t SetListTarget(std::string_view element, std::string_view property,
                           PlyListCallback callback, void* userData);
+    // The same lists, many per call where the element holds nothing else.
+    int32_t SetListBatchTarget(std::string_view element, std::string_view property,
+                               PlyListBatchCallback callback, void* userData);
     // Fails, with a message, when the counts need more bytes than follow the header.
     bool CheckBody();
     bool Read();
@@ -120,8 +132,11 @@ private:
     bool CheckMagic();
     bool ParseHeaderLine(std::string_view line, int lineNumber, bool& ended);
     PlyProperty* Sink(std::string_view element, std::string_view property, int32_t& count);
+    PlyProperty* IntegerListSink(std::string_view element, std::string_view property,
+                                 int32_t& count);
     bool Deliver(const PlyProperty& property, int32_t instance, double value);
     bool DeliverList(const PlyProperty& property, int32_t instance, int32_t length);
+    bool DeliverBatch(const PlyProperty& property, int32_t first, int32_t lists);
     bool ReadBinaryFixed(PlyElement& element);
     bool ReadBinaryVarying(PlyElement& element);
     bool ReadBinaryListTarget(PlyElement& element);
@@ -154,7 +169,8 @@ private:
     std::vector<PlyElement> elements_;
     std::vector<std::string> comments_;
     std::vector<std::string> objInfo_;
-    std::vector<int64_t> listEntries_;  // one list for a list target, reused
+    std::vector<int64_t> listEntries_;  // one list, or one batch of lists, reused
+    std::vector<int32_t> listLengths_;  // the lengths of one batch
 };
 
 }  // namespace glintor

@@ -401,6 +401,82 @@ TEST(PlyReaderLists, ListsOf255EntriesInEveryEncoding) {
     }
 }
 
+// Lists as (instance, entries), gathered from whichever sink the reader fed.
+using Lists = std::vector<std::pair<int32_t, std::vector<int64_t>>>;
+
+bool GatherList(int32_t instance, const int64_t* entries, int32_t length, void* userData) {
+    static_cast<Lists*>(userData)->push_back({instance, {entries, entries + length}});
+    return true;
+}
+
+bool GatherBatch(int32_t first, int32_t count, const int32_t* lengths, const int64_t* entries,
+                 void* userData) {
+    for (int32_t k = 0; k < count; entries += lengths[k], ++k) {
+        GatherList(first + k, entries, lengths[k], userData);
+    }
+    return true;
+}
+
+struct ListRun {
+    bool read = false;
+    Lists lists;
+    ErrorLog errors;
+};
+
+ListRun ReadLists(const std::string& file, bool batch) {
+    ListRun run;
+    PlyReader reader(CollectError, &run.errors);
+    if (reader.OpenMemory("lists.ply", file.data(), file.size()) && reader.ReadHeader()) {
+        EXPECT_EQ(batch ? reader.SetListBatchTarget("face", "i", GatherBatch, &run.lists)
+                        : reader.SetListTarget("face", "i", GatherList, &run.lists),
+                  9000);
+        run.read = reader.Read();
+    }
+    return run;
+}
+
+// Batches hold hundreds of lists; wherever a file breaks, every list before the fault still
+// arrives, under its own instance, before the same message.
+TEST(PlyReaderLists, BatchesDeliverWhatSingleListsDeliverUpToAFault) {
+    for (PlyEncoding encoding : {PlyEncoding::BinaryLittleEndian, PlyEncoding::Ascii}) {
+        const bool ascii = encoding == PlyEncoding::Ascii;
+        // Mostly triangles, which binary files with uchar counts read in a loop of their own.
+        // With `broken`, list 8500 (in the seventeenth batch) has the length -1.
+        const auto make = [&](const char* countType, bool broken) {
+            std::string text = std::string("ply\nformat ") + PlyEncodingName(encoding) +
+                               " 1.0\nelement face 9000\nproperty list " + countType +
+                               " int i\nend_header\n";
+            Body binary(false);
+            for (int32_t i = 0; i < 9000; ++i) {
+                const int8_t length = broken && i == 8500 ? -1 : i % 7 == 0 ? i % 6 : 3;
+                binary.Put(length);
+                std::string line = std::to_string(length);
+                for (int32_t j = 0; j < length; ++j) {
+                    binary.Put(i * 7 - j);
+                    line.append(" ").append(std::to_string(i * 7 - j));
+                }
+                text += ascii ? line + "\n" : "";
+            }
+            return text + binary.Text();
+        };
+        const std::string whole = make("uchar", false);
+        const std::string broken = make("char", true);
+        for (const std::string& file : {whole, whole.substr(0, whole.size() * 2 / 3),
+                                        whole.substr(0, whole.size() - 5), broken}) {
+            const ListRun single = ReadLists(file, false);
+            const ListRun batched = ReadLists(file, true);
+            EXPECT_EQ(batched.read, single.read);
+            EXPECT_EQ(batched.lists, single.lists);
+            EXPECT_EQ(batched.errors.messages, single.errors.messages);
+        }
+        EXPECT_EQ(ReadLists(whole, true).lists.size(), 9000u);
+        const ListRun stopped = ReadLists(broken, true);
+        EXPECT_EQ(stopped.lists.size(), 8500u);
+        ASSERT_EQ(stopped.errors.messages.size(), 1u);
+        EXPECT_TRUE(Contains(stopped.errors.messages[0], "invalid list length -1"));
+    }
+}
+
 TEST(PlyReaderHeader, CommentsObjInfoAndCarriageReturnsAreAccepted) {
     const std::string file =
         "ply\r\nformat ascii 1.0\r\ncomment first one\r\nobj_info scanner 7\r\n"
