@@ -1,10 +1,10 @@
 #include "formats/ply_normals.h"
 
-#include <emmintrin.h>
-
 #include <cmath>
 #include <cstddef>
 #include <limits>
+
+#include "math/simd4.h"
 
 namespace glintor {
 
@@ -33,38 +33,39 @@ Vector3 FaceNormal(const Vector3& p0, const Vector3& p1, const Vector3& p2) {
 // FaceNormal of four faces, one per lane. A lane whose squared length is zero, infinite or NaN
 // goes through FaceNormal itself for the double path.
 void FourFaceNormals(const Vector3* p, const std::array<int32_t, 3>* t, Vector3* out) {
-    const auto gather = [&](int corner, float Vector3::*axis) {
-        return _mm_setr_ps(p[t[0][corner]].*axis, p[t[1][corner]].*axis, p[t[2][corner]].*axis,
-                           p[t[3][corner]].*axis);
-    };
-    const __m128 p0x = gather(0, &Vector3::x);
-    const __m128 p0y = gather(0, &Vector3::y);
-    const __m128 p0z = gather(0, &Vector3::z);
-    const __m128 e1x = _mm_sub_ps(gather(1, &Vector3::x), p0x);
-    const __m128 e1y = _mm_sub_ps(gather(1, &Vector3::y), p0y);
-    const __m128 e1z = _mm_sub_ps(gather(1, &Vector3::z), p0z);
-    const __m128 e2x = _mm_sub_ps(gather(2, &Vector3::x), p0x);
-    const __m128 e2y = _mm_sub_ps(gather(2, &Vector3::y), p0y);
-    const __m128 e2z = _mm_sub_ps(gather(2, &Vector3::z), p0z);
-    const __m128 nx = _mm_sub_ps(_mm_mul_ps(e1y, e2z), _mm_mul_ps(e1z, e2y));
-    const __m128 ny = _mm_sub_ps(_mm_mul_ps(e1z, e2x), _mm_mul_ps(e1x, e2z));
-    const __m128 nz = _mm_sub_ps(_mm_mul_ps(e1x, e2y), _mm_mul_ps(e1y, e2x));
-    const __m128 lengthSquared =
-        _mm_add_ps(_mm_add_ps(_mm_mul_ps(nx, nx), _mm_mul_ps(ny, ny)), _mm_mul_ps(nz, nz));
-    const __m128 usable = _mm_and_ps(
-        _mm_cmpgt_ps(lengthSquared, _mm_setzero_ps()),
-        _mm_cmplt_ps(lengthSquared, _mm_set1_ps(std::numeric_limits<float>::infinity())));
-    const __m128 scale = _mm_div_ps(_mm_set1_ps(1.0f), _mm_sqrt_ps(lengthSquared));
+    // [corner][axis][face]
+    alignas(16) float corners[3][3][4];
+    for (int k = 0; k < 4; ++k) {
+        for (int c = 0; c < 3; ++c) {
+            const Vector3& v = p[t[k][c]];
+            corners[c][0][k] = v.x;
+            corners[c][1][k] = v.y;
+            corners[c][2][k] = v.z;
+        }
+    }
+    Float4 p0[3], e1[3], e2[3];
+    for (int axis = 0; axis < 3; ++axis) {
+        p0[axis] = Float4::Load(corners[0][axis]);
+        e1[axis] = Float4::Load(corners[1][axis]) - p0[axis];
+        e2[axis] = Float4::Load(corners[2][axis]) - p0[axis];
+    }
+    const Float4 nx = e1[1] * e2[2] - e1[2] * e2[1];
+    const Float4 ny = e1[2] * e2[0] - e1[0] * e2[2];
+    const Float4 nz = e1[0] * e2[1] - e1[1] * e2[0];
+    const Float4 lengthSquared = nx * nx + ny * ny + nz * nz;
+    const int usable =
+        MoveMask((Float4::Broadcast(0.0f) < lengthSquared) &
+                 (lengthSquared < Float4::Broadcast(std::numeric_limits<float>::infinity())));
+    const Float4 scale = Float4::Broadcast(1.0f) / Sqrt(lengthSquared);
     alignas(16) float x[4];
     alignas(16) float y[4];
     alignas(16) float z[4];
-    _mm_store_ps(x, _mm_mul_ps(nx, scale));
-    _mm_store_ps(y, _mm_mul_ps(ny, scale));
-    _mm_store_ps(z, _mm_mul_ps(nz, scale));
-    const int lanes = _mm_movemask_ps(usable);
+    (nx * scale).Store(x);
+    (ny * scale).Store(y);
+    (nz * scale).Store(z);
     for (int k = 0; k < 4; ++k) {
-        out[k] = (lanes >> k & 1) != 0 ? Vector3(x[k], y[k], z[k])
-                                       : FaceNormal(p[t[k][0]], p[t[k][1]], p[t[k][2]]);
+        out[k] = (usable >> k & 1) != 0 ? Vector3(x[k], y[k], z[k])
+                                        : FaceNormal(p[t[k][0]], p[t[k][1]], p[t[k][2]]);
     }
 }
 
@@ -77,29 +78,30 @@ inline void AddToCorners(const Vector3& n, const std::array<int32_t, 3>& t, Vect
 // Vector3::Normalize of four consecutive vectors, one per lane; when any of them is zero the four
 // go through Normalize itself, which leaves a zero vector as it is.
 void NormalizeFour(Vector3* v) {
-    float* const f = &v->x;
-    const __m128 a = _mm_loadu_ps(f);      // x0 y0 z0 x1
-    const __m128 b = _mm_loadu_ps(f + 4);  // y1 z1 x2 y2
-    const __m128 c = _mm_loadu_ps(f + 8);  // z2 x3 y3 z3
-    const __m128 x =
-        _mm_shuffle_ps(a, _mm_shuffle_ps(b, c, _MM_SHUFFLE(1, 1, 2, 2)), _MM_SHUFFLE(2, 0, 3, 0));
-    const __m128 y =
-        _mm_shuffle_ps(_mm_shuffle_ps(a, b, _MM_SHUFFLE(0, 0, 1, 1)),
-                       _mm_shuffle_ps(b, c, _MM_SHUFFLE(2, 2, 3, 3)), _MM_SHUFFLE(2, 0, 2, 0));
-    const __m128 z =
-        _mm_shuffle_ps(_mm_shuffle_ps(a, b, _MM_SHUFFLE(1, 1, 2, 2)), c, _MM_SHUFFLE(3, 0, 2, 0));
-    const __m128 lengthSquared =
-        _mm_add_ps(_mm_add_ps(_mm_mul_ps(x, x), _mm_mul_ps(y, y)), _mm_mul_ps(z, z));
-    if (_mm_movemask_ps(_mm_cmpeq_ps(lengthSquared, _mm_setzero_ps())) != 0) {
+    alignas(16) float axes[3][4];
+    for (int k = 0; k < 4; ++k) {
+        axes[0][k] = v[k].x;
+        axes[1][k] = v[k].y;
+        axes[2][k] = v[k].z;
+    }
+    const Float4 x = Float4::Load(axes[0]);
+    const Float4 y = Float4::Load(axes[1]);
+    const Float4 z = Float4::Load(axes[2]);
+    const Float4 lengthSquared = x * x + y * y + z * z;
+    // != holds for NaN, which both ways turn into NaN components.
+    if (MoveMask(lengthSquared != Float4::Broadcast(0.0f)) != 15) {
         for (int k = 0; k < 4; ++k) {
             v[k].Normalize();
         }
         return;
     }
-    const __m128 s = _mm_div_ps(_mm_set1_ps(1.0f), _mm_sqrt_ps(lengthSquared));
-    _mm_storeu_ps(f, _mm_mul_ps(a, _mm_shuffle_ps(s, s, _MM_SHUFFLE(1, 0, 0, 0))));
-    _mm_storeu_ps(f + 4, _mm_mul_ps(b, _mm_shuffle_ps(s, s, _MM_SHUFFLE(2, 2, 1, 1))));
-    _mm_storeu_ps(f + 8, _mm_mul_ps(c, _mm_shuffle_ps(s, s, _MM_SHUFFLE(3, 3, 3, 2))));
+    const Float4 scale = Float4::Broadcast(1.0f) / Sqrt(lengthSquared);
+    (x * scale).Store(axes[0]);
+    (y * scale).Store(axes[1]);
+    (z * scale).Store(axes[2]);
+    for (int k = 0; k < 4; ++k) {
+        v[k] = Vector3(axes[0][k], axes[1][k], axes[2][k]);
+    }
 }
 
 }  // namespace

@@ -12,7 +12,7 @@ namespace glintor {
 
 // normals holds one zero vector per position; the triangles' indices lie within positions.
 // The results are those of the plain loop, bit for bit: four faces or vertices go through the
-// SSE lanes at a time, each lane doing the plain loop's float operations in its order.
+// four-lane arithmetic at a time, each lane doing the plain loop's float operations in its order.
 void ComputeSmoothNormals(const std::vector<Vector3>& positions,
                           const std::vector<std::array<int32_t, 3>>& triangles,
                           std::vector<Vector3>& normals);

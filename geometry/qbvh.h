@@ -66,7 +66,7 @@ struct TraversalCounters {
     uint64_t trianglesTested = 0;  // triangle lanes tested, four per QuadTriangle record
 };
 
-// The lane arithmetic a query runs on (see core/simd4.h); both give identical answers.
+// The lane arithmetic a query runs on (see math/simd4.h); both give identical answers.
 enum class LanePath { Simd, Scalar };
 
 class QBVH final : public AcceleratorBase {

@@ -1,18 +1,21 @@
-// Four-lane single-precision arithmetic for the QBVH's box and triangle tests.
+// Four-lane single-precision arithmetic for the QBVH's box and triangle tests and the PLY import's
+// smooth normals.
 //
 // Two lane types share one interface so that the same template code runs on either:
 //   SseFloat4    - SSE intrinsics (baseline x86-64, no newer instruction set assumed);
 //   ScalarFloat4 - a plain loop over four floats.
 // They give identical results: every operation is one IEEE single-precision operation per lane
-// (no reciprocal estimates, no fused multiply-add), and Min, Max and the comparisons follow the
-// SSE rules, which matter for NaN and signed zero (only the sign and payload of a NaN produced by
-// arithmetic may differ, and no comparison can tell NaNs apart):
+// (no reciprocal or square-root estimates, no fused multiply-add), and Min, Max and the comparisons
+// follow the SSE rules, which matter for NaN and signed zero (only the sign and payload of a NaN
+// produced by arithmetic may differ, and no comparison can tell NaNs apart):
 //   Min(a, b) = a < b ? a : b      Max(a, b) = a > b ? a : b
 // so a NaN in either operand yields the second operand; ordered comparisons (<, <=, >=) are false
 // and != is true when a lane holds NaN.
 // Float4 is the type the renderer uses: SSE where the compiler offers it, unless
 // GLINTOR_SCALAR_LANES is defined, which selects the scalar lanes everywhere.
 #pragma once
+
+#include <cmath>
 
 #if defined(__SSE__) && !defined(GLINTOR_SCALAR_LANES)
 #include <xmmintrin.h>
@@ -72,6 +75,10 @@ struct ScalarFloat4 {
     friend ScalarFloat4 Max(const ScalarFloat4& a, const ScalarFloat4& b) {
         return Map(a, b, [](float x, float y) { return x > y ? x : y; });
     }
+    friend ScalarFloat4 Sqrt(const ScalarFloat4& a) {
+        return {{std::sqrt(a.lane[0]), std::sqrt(a.lane[1]), std::sqrt(a.lane[2]),
+                 std::sqrt(a.lane[3])}};
+    }
     friend Mask operator<(const ScalarFloat4& a, const ScalarFloat4& b) {
         return Compare(a, b, [](float x, float y) { return x < y; });
     }
@@ -106,6 +113,7 @@ struct SseFloat4 {
     friend SseFloat4 operator/(SseFloat4 a, SseFloat4 b) { return {_mm_div_ps(a.v, b.v)}; }
     friend SseFloat4 Min(SseFloat4 a, SseFloat4 b) { return {_mm_min_ps(a.v, b.v)}; }
     friend SseFloat4 Max(SseFloat4 a, SseFloat4 b) { return {_mm_max_ps(a.v, b.v)}; }
+    friend SseFloat4 Sqrt(SseFloat4 a) { return {_mm_sqrt_ps(a.v)}; }
     friend Mask operator<(SseFloat4 a, SseFloat4 b) { return {_mm_cmplt_ps(a.v, b.v)}; }
     friend Mask operator<=(SseFloat4 a, SseFloat4 b) { return {_mm_cmple_ps(a.v, b.v)}; }
     friend Mask operator>=(SseFloat4 a, SseFloat4 b) { return {_mm_cmpge_ps(a.v, b.v)}; }
