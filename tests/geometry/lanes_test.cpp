@@ -58,6 +58,9 @@ std::vector<uint32_t> Apply(int op, const float (&a)[4], const float (&b)[4]) {
             return {static_cast<uint32_t>(MoveMask(x != y))};
         case 10:
             return {static_cast<uint32_t>(MoveMask((x <= y) & (x != y)))};
+        case 11:
+            r = Sqrt(x);
+            break;
         default:
             r = Lanes::Broadcast(a[1]);
             break;
@@ -107,7 +110,7 @@ TEST(Lanes, SseAndScalarAgreeBitForBit) {
             a[lane] = i % 3 ? specials[pickSpecial(rng)] : ordinary(rng);
             b[lane] = i % 5 ? specials[pickSpecial(rng)] : ordinary(rng);
         }
-        for (int op = 0; op <= 11; ++op) {
+        for (int op = 0; op <= 12; ++op) {
             ASSERT_EQ(Apply<SseFloat4>(op, a, b), Apply<ScalarFloat4>(op, a, b))
                 << "op " << op << " a " << a[0] << " " << a[1] << " " << a[2] << " " << a[3]
                 << " b " << b[0] << " " << b[1] << " " << b[2] << " " << b[3];
