@@ -122,25 +122,17 @@ T* AllocateArray(size_t count) {
     return static_cast<T*>(AlignedAlloc(count * sizeof(T), 64));
 }
 
-// The node and QuadTriangle arrays are read at scattered places by every query; from one huge
-// page on, huge pages spare most of the address-translation misses.
-constexpr size_t HugePageFrom = size_t{2} << 20;
-
+// The node and QuadTriangle arrays are read at scattered places by every query, so large ones
+// take huge pages, which spare most of the address-translation misses.
 template <class T>
 T* AllocateTraversalArray(size_t count) {
-    const size_t bytes = count * sizeof(T);
-    return static_cast<T*>(bytes >= HugePageFrom ? HugePageAlloc(bytes) : AlignedAlloc(bytes, 64));
+    return static_cast<T*>(HugePageAlloc(count * sizeof(T)));
 }
 
 // count must be the one the array was allocated with.
 template <class T>
 void FreeTraversalArray(T* array, size_t count) {
-    const size_t bytes = count * sizeof(T);
-    if (bytes >= HugePageFrom) {
-        HugePageFree(array, bytes);
-    } else {
-        AlignedFree(array);
-    }
+    HugePageFree(array, count * sizeof(T));
 }
 
 }  // namespace

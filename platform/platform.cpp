@@ -82,12 +82,16 @@ std::size_t WholeHugePages(std::size_t bytes) {
 }  // namespace
 
 // Not from the heap: memory the heap hands back has often been touched before, and pages already
-// backed by small pages stay small whatever the advice says afterwards.
+// backed by small pages stay small whatever the advice says afterwards. Below one huge page there
+// is nothing to gain, and the heap wastes less.
 void* HugePageAlloc(std::size_t bytes) {
+    if (bytes < HugePage) {
+        return AlignedAlloc(bytes, 64);
+    }
     if (bytes > SIZE_MAX - 2 * HugePage) {
         return nullptr;
     }
-    const std::size_t length = WholeHugePages(bytes == 0 ? 1 : bytes);
+    const std::size_t length = WholeHugePages(bytes);
     // Over-map by one huge page, then give back what lies outside the aligned part.
     void* mapped = mmap(nullptr, length + HugePage, PROT_READ | PROT_WRITE,
                         MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
@@ -109,8 +113,10 @@ void* HugePageAlloc(std::size_t bytes) {
 }
 
 void HugePageFree(void* p, std::size_t bytes) {
-    if (p != nullptr) {
-        munmap(p, WholeHugePages(bytes == 0 ? 1 : bytes));
+    if (bytes < HugePage) {
+        AlignedFree(p);
+    } else if (p != nullptr) {
+        munmap(p, WholeHugePages(bytes));
     }
 }
 

@@ -27,9 +27,10 @@ void ShowMessageBox(const std::string& caption, const std::string& text);
 void* AlignedAlloc(std::size_t bytes, std::size_t alignment = 64);
 void AlignedFree(void* p);
 // Memory for a large array read at scattered places for the whole render (the QBVH's nodes and
-// packed triangles): a fresh mapping aligned to 2 MB and offered to the system for huge pages
-// before it is touched, which spares most address-translation misses. Null when the system has
-// no memory left. Free with HugePageFree and the same size.
+// packed triangles): from 2 MB on, a fresh mapping aligned to 2 MB and offered to the system for
+// huge pages before it is touched, which spares most address-translation misses; smaller arrays
+// are AlignedAlloc's, 64-byte aligned. Null when the system has no memory left. Free with
+// HugePageFree and the same size.
 void* HugePageAlloc(std::size_t bytes);
 void HugePageFree(void* p, std::size_t bytes);
 
