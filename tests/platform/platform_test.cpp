@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -49,7 +50,8 @@ TEST(Platform, AlignedMemoryAndDate) {
     EXPECT_NE(empty, nullptr);
     AlignedFree(empty);
 
-    // Over two huge pages: aligned to one, and every byte up to the size asked for is there.
+    // Over two huge pages: aligned to one, every byte up to the size asked for is there, the
+    // over-mapped rest after the last whole huge page is given back, and freeing unmaps it all.
     const size_t bytes = (size_t{4} << 20) + 1;
     auto* huge = static_cast<char*>(HugePageAlloc(bytes));
     ASSERT_NE(huge, nullptr);
@@ -57,7 +59,16 @@ TEST(Platform, AlignedMemoryAndDate) {
     huge[0] = 1;
     huge[bytes - 1] = 2;
     EXPECT_EQ(huge[0] + huge[bytes - 1], 3);
+    const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    unsigned char resident = 0;
+    auto mapped = [&](const char* p) {
+        return mincore(const_cast<char*>(p), page, &resident) == 0;
+    };
+    const char* end = huge + (size_t{6} << 20);
+    EXPECT_TRUE(mapped(end - page));
+    EXPECT_FALSE(mapped(end));
     HugePageFree(huge, bytes);
+    EXPECT_FALSE(mapped(huge));
     EXPECT_EQ(HugePageAlloc(SIZE_MAX - 1), nullptr);
 
     const std::tm date = LocalDate();
