@@ -1,7 +1,5 @@
 #include "math/random.h"
 
-#include <cmath>
-
 namespace glintor {
 
 namespace {
@@ -44,8 +42,7 @@ RandomGenerator::RandomGenerator() {
     // table holds the float angle's exact cosine and sine.
     for (int d = 0; d < 360; ++d) {
         const float angle = static_cast<float>(d) * 0.017453292f;
-        trig[d] = {static_cast<float>(std::cos(static_cast<double>(angle))),
-                   static_cast<float>(std::sin(static_cast<double>(angle)))};
+        trig[d] = CosSinOf(angle);
     }
     Seed(DefaultSeed);
 }

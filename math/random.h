@@ -10,12 +10,9 @@
 #include <array>
 #include <cstdint>
 
-namespace glintor {
+#include "math/float_trig.h"
 
-struct CosSin {
-    float cosine;
-    float sine;
-};
+namespace glintor {
 
 class RandomGenerator {
 public:

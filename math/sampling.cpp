@@ -3,18 +3,14 @@
 #include <algorithm>
 #include <cmath>
 
+#include "math/float_trig.h"
+
 namespace glintor {
 
 namespace {
 
 constexpr float TwoPi = 6.2831855f;
 
-float Cos(float angle) {
-    return static_cast<float>(std::cos(static_cast<double>(angle)));
-}
-float Sin(float angle) {
-    return static_cast<float>(std::sin(static_cast<double>(angle)));
-}
 
 }  // namespace
 
@@ -49,8 +45,8 @@ DiskPoint ConcentricDisk(float u, float v) {
             t = 6.0f - a / b;
         }
     }
-    const float phi = t * 0.7853982f;
-    return {r * Cos(phi), r * Sin(phi)};
+    const CosSin phi = CosSinOf(t * 0.7853982f);
+    return {r * phi.cosine, r * phi.sine};
 }
 
 DiskPoint DiskSample(RandomGenerator& generator) {
@@ -69,8 +65,8 @@ Vector3 CosineHemisphere(float u, float v) {
 Vector3 UniformSphere(float u, float v) {
     const float z = 1.0f - 2.0f * u;
     const float r = std::sqrt(std::max(0.0f, 1.0f - z * z));
-    const float phi = TwoPi * v;
-    return {r * Cos(phi), r * Sin(phi), z};
+    const CosSin phi = CosSinOf(TwoPi * v);
+    return {r * phi.cosine, r * phi.sine, z};
 }
 
 Vector3 UniformCone(float u, float v, float cosMax, const Vector3& w, const Vector3& a1,
@@ -79,12 +75,13 @@ Vector3 UniformCone(float u, float v, float cosMax, const Vector3& w, const Vect
     // The clamp only matters when rounding lifts cos(theta) a hair above 1; without it the
     // square root would turn that into NaN.
     const float sinTheta = std::sqrt(std::max(0.0f, 1.0f - cosTheta * cosTheta));
-    const float phi = TwoPi * v;
-    return w * cosTheta + a1 * (Cos(phi) * sinTheta) + a2 * (Sin(phi) * sinTheta);
+    const CosSin phi = CosSinOf(TwoPi * v);
+    return w * cosTheta + a1 * (phi.cosine * sinTheta) + a2 * (phi.sine * sinTheta);
 }
 
 Vector3 PolarPoint(float r, float phi, float z) {
-    return {r * Cos(phi), r * Sin(phi), z};
+    const CosSin angle = CosSinOf(phi);
+    return {r * angle.cosine, r * angle.sine, z};
 }
 
 }  // namespace glintor
