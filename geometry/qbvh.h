@@ -134,7 +134,7 @@ private:
         int slot = 0;
         int32_t ref = EmptyChild;
     };
-    template <class Lanes, bool kCount, bool kAnyHit, int kStackSize>
+    template <class Lanes, bool kCount, bool kAnyHit, int kStackSize, bool kPrefetch>
     bool Traverse(const Ray& ray, Intersection& hit, TraversalCounters* counters) const;
     template <class Lanes, bool kCount, bool kAnyHit>
     bool Dispatch(const Ray& ray, Intersection& hit, TraversalCounters* counters) const;

@@ -149,6 +149,9 @@ inline void PrefetchInnerChildren(const QbvhNode& node, const QbvhNode* nodes) {
     }
 }
 
+// 512 KB of nodes, the second-level cache of the cores we measure on.
+constexpr uint32_t CachedNodes = (512 * 1024) / sizeof(QbvhNode);
+
 struct StackEntry {
     int32_t ref;
     float entry;  // where the ray enters the node's box
@@ -209,7 +212,7 @@ inline int32_t PushByDistance(const QbvhNode& node, int mask, const float* entry
 //
 // A shadow query (kAnyHit) only asks whether any triangle counts, so it stops at the first one;
 // until a hit, both queries visit the same nodes and test the same triangles, so they agree.
-template <class Lanes, bool kCount, bool kAnyHit, int kStackSize>
+template <class Lanes, bool kCount, bool kAnyHit, int kStackSize, bool kPrefetch>
 bool QBVH::Traverse(const Ray& ray, Intersection& hit, TraversalCounters* counters) const {
     const float initialFarLimit = std::min(ray.tMax, hit.distance);
     float farLimit = initialFarLimit;
@@ -286,7 +289,9 @@ bool QBVH::Traverse(const Ray& ray, Intersection& hit, TraversalCounters* counte
                 ++counters->nodesVisited;
             }
             const QbvhNode& node = nodes[ref];
-            PrefetchInnerChildren(node, nodes);
+            if constexpr (kPrefetch) {
+                PrefetchInnerChildren(node, nodes);
+            }
             const int mask = BoxTest(node, lanes, entry);
             if (mask != 0) {
                 ref = (mask & (mask - 1)) == 0
@@ -331,10 +336,14 @@ bool QBVH::Dispatch(const Ray& ray, Intersection& hit, TraversalCounters* counte
         return false;
     }
     if (StackDepthNeeded() <= static_cast<uint32_t>(StackSize)) {
-        return Traverse<Lanes, kCount, kAnyHit, StackSize>(ray, hit, counters);
+        // Nodes that fit in a core's second-level cache stay there from ray to ray, and asking
+        // for them ahead only costs time: about 2% of the traversal on the meshes example.
+        return usedNodes <= CachedNodes
+                   ? Traverse<Lanes, kCount, kAnyHit, StackSize, false>(ray, hit, counters)
+                   : Traverse<Lanes, kCount, kAnyHit, StackSize, true>(ray, hit, counters);
     }
     assert(StackDepthNeeded() <= static_cast<uint32_t>(DeepStackSize));
-    return Traverse<Lanes, kCount, kAnyHit, DeepStackSize>(ray, hit, counters);
+    return Traverse<Lanes, kCount, kAnyHit, DeepStackSize, true>(ray, hit, counters);
 }
 
 bool QBVH::Intersect(const Ray& ray, Intersection& hit) const {
