@@ -103,8 +103,10 @@ template <class Lanes>
     }
     t.Store(ts);
     int best = __builtin_ctz(static_cast<unsigned>(valid));
-    for (int lane = best + 1; lane < 4; ++lane) {
-        if ((valid >> lane & 1) && ts[lane] < ts[best]) {
+    // Two lanes of one record are rarely both hit; one lane needs no comparing.
+    for (int rest = valid & (valid - 1); rest != 0; rest &= rest - 1) {
+        const int lane = __builtin_ctz(static_cast<unsigned>(rest));
+        if (ts[lane] < ts[best]) {
             best = lane;
         }
     }
@@ -175,10 +177,11 @@ inline int32_t PushByDistance(const QbvhNode& node, int mask, const float* entry
     const int second = __builtin_ctz(static_cast<unsigned>(mask));
     mask &= mask - 1;
     if (mask == 0) {
-        // Two children, the common case: no sorting loop.
-        const bool firstNearer = entry[first] <= entry[second];
-        const int nearSlot = firstNearer ? first : second;
-        const int farSlot = firstNearer ? second : first;
+        // Two children, the common case: no sorting loop. The nearer is chosen by arithmetic,
+        // not a branch, which would be mispredicted as often as not.
+        const int swap = -static_cast<int>(entry[second] < entry[first]);
+        const int nearSlot = first ^ ((first ^ second) & swap);
+        const int farSlot = first ^ second ^ nearSlot;
         Push({node.children[farSlot], entry[farSlot]}, quads, stack, top);
         return node.children[nearSlot];
     }
