@@ -31,10 +31,9 @@ constexpr double RoundingShift = 0x1.8p52;
 double SinNearZero(double r) {
     const double z = r * r;
     const double z2 = z * z;
-    const double p = (-1.0 / 6 + z * (1.0 / 120)) + z2 * (-1.0 / 5040 + z * (1.0 / 362880)) +
-                     z2 * z2 *
-                         ((-1.0 / 39916800 + z * (1.0 / 6227020800)) +
-                          z2 * (-1.0 / 1307674368000));
+    const double p =
+        (-1.0 / 6 + z * (1.0 / 120)) + z2 * (-1.0 / 5040 + z * (1.0 / 362880)) +
+        z2 * z2 * ((-1.0 / 39916800 + z * (1.0 / 6227020800)) + z2 * (-1.0 / 1307674368000));
     return r + r * z * p;
 }
 

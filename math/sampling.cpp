@@ -11,7 +11,6 @@ namespace {
 
 constexpr float TwoPi = 6.2831855f;
 
-
 }  // namespace
 
 DiskPoint ConcentricDisk(float u, float v) {

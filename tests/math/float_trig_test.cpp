@@ -30,8 +30,8 @@ int CountDifferences(const std::vector<float>& angles) {
             std::bit_cast<uint32_t>(fast.sine) == std::bit_cast<uint32_t>(reference.sine);
         if (!same && ++differences <= 5) {
             ADD_FAILURE() << "angle " << std::hexfloat << angle << ": cos " << fast.cosine
-                          << " sin " << fast.sine << ", library cos " << reference.cosine
-                          << " sin " << reference.sine;
+                          << " sin " << fast.sine << ", library cos " << reference.cosine << " sin "
+                          << reference.sine;
         }
     }
     return differences;
