@@ -100,13 +100,13 @@ void* HugePageAlloc(std::size_t bytes) {
     }
     const auto start = reinterpret_cast<std::uintptr_t>(mapped);
     const std::uintptr_t aligned = (start + HugePage - 1) & ~(HugePage - 1);
-    if (aligned > start) {
-        munmap(mapped, aligned - start);
+    // The spare huge page splits into a head before the aligned part, possibly empty, and a tail
+    // after it, never empty.
+    const std::uintptr_t head = aligned - start;
+    if (head > 0) {
+        munmap(mapped, head);
     }
-    const std::uintptr_t tail = start + length + HugePage - (aligned + length);
-    if (tail > 0) {
-        munmap(reinterpret_cast<void*>(aligned + length), tail);
-    }
+    munmap(reinterpret_cast<void*>(aligned + length), HugePage - head);
     // The advice may be refused, which costs nothing but the speed-up.
     madvise(reinterpret_cast<void*>(aligned), length, MADV_HUGEPAGE);
     return reinterpret_cast<void*>(aligned);
