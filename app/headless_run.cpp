@@ -96,17 +96,10 @@ int RunHeadless(RenderSession& session) {
         std::fprintf(stderr, terminal ? "\r%s\033[K\n" : "%s\n", last.c_str());
     }
 
-    const auto failed = session.SaveImages();
-    session.AppendStatistics(figures);
+    const int status = session.Save(&figures);
     job.finished = true;
     session.ReportDroppedSamples();
-    if (failed) {
-        std::fprintf(stderr, "Could not save the image to '%s'\n", failed->c_str());
-        return 1;
-    }
-    std::printf("Saved\n");
-    std::fflush(stdout);
-    return 0;
+    return status;
 }
 
 }  // namespace glintor

@@ -9,8 +9,8 @@
 
 namespace glintor {
 
-// Waits for the render threads, saves, logs and prints "Saved". Answers the exit status: 0, or
-// 1 when the picture could not be saved.
+// Waits for the render threads, then saves and logs through the session. Answers the exit
+// status: 0, or 1 when a picture or the log could not be written.
 int RunHeadless(RenderSession& session);
 
 // "Rendering  42%  Time: ...  s/p: ...  s/s: ...  r/s: ...  left 1m 05s" for the figures so far.

@@ -90,21 +90,11 @@ void DrawFrame() {
     }
 }
 
-void SaveAndReport() {
-    const RenderSession& session = *State().session;
-    if (const auto failed = session.SaveImages()) {
-        std::printf("Could not save the image to '%s'\n", failed->c_str());
-    } else {
-        std::printf("Saved\n");
-    }
-    std::fflush(stdout);
-}
-
 void Keyboard(unsigned char key, int, int) {
     RenderSession& session = *State().session;
     switch (key) {
         case 27:
-            EndProcess(0);
+            EndProcess(session.exitStatus);
         case 'r':
         case 'R':
             session.ResetTone();
@@ -128,7 +118,7 @@ void Keyboard(unsigned char key, int, int) {
             break;
         case 's':
         case 'S':
-            SaveAndReport();
+            session.Save(nullptr);
             glutPostRedisplay();
             return;
         default:
@@ -186,10 +176,7 @@ void Timer(int) {
     } else if (!job.finished) {
         const StatusFigures figures = session.Figures();
         WriteStatusFields(s.statusLine, figures);
-        if (const auto failed = session.SaveImages()) {
-            std::fprintf(stderr, "Could not save the image to '%s'\n", failed->c_str());
-        }
-        session.AppendStatistics(figures);
+        session.Save(&figures);
         session.ReportDroppedSamples();
         job.finished = true;
     }
@@ -201,7 +188,7 @@ void Timer(int) {
 }
 
 void Close() {
-    EndProcess(0);
+    EndProcess(State().session->exitStatus);
 }
 
 }  // namespace

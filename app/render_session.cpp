@@ -26,25 +26,28 @@ StatusFigures RenderSession::Figures() const {
                                 static_cast<uint64_t>(film->pixelCount));
 }
 
-const std::string& RenderSession::ImageName() const {
-    return outputs.empty() ? scene->settings.savedImage : outputs.front().name;
+std::vector<ImageOutput> RenderSession::Targets() const {
+    return outputs.empty() ? std::vector<ImageOutput>{{scene->settings.savedImage}} : outputs;
 }
 
-std::optional<std::string> RenderSession::SaveImages() const {
-    const std::vector<ImageOutput> targets =
-        outputs.empty() ? std::vector<ImageOutput>{{scene->settings.savedImage}} : outputs;
-    for (const ImageOutput& output : targets) {
-        const bool saved = output.format == PictureFormat::Png
-                               ? SaveImage(*film, output.name, tone.gamma, tone.linearScale)
-                               : SaveLinearImage(*film, output.name, output.format);
-        if (!saved) {
-            return output.name;
-        }
+int RenderSession::Save(const StatusFigures* figures) {
+    auto write = [this](const ImageOutput& output) {
+        return output.format == PictureFormat::Png
+                   ? SaveImage(*film, output.name, tone.gamma, tone.linearScale)
+                   : SaveLinearImage(*film, output.name, output.format);
+    };
+    LogWriter log;
+    if (figures != nullptr) {
+        log = [this, figures](const std::string& imageName) {
+            return AppendStatistics(imageName, *figures);
+        };
     }
-    return std::nullopt;
+    exitStatus = SaveAndLog(Targets(), write, log);
+    return exitStatus;
 }
 
-bool RenderSession::AppendStatistics(const StatusFigures& figures) const {
+int RenderSession::AppendStatistics(const std::string& imageName,
+                                    const StatusFigures& figures) const {
     RenderStatistics stats;
     stats.seconds = figures.seconds;
     stats.samplesPerPixel = figures.samplesPerPixel;
@@ -60,7 +63,7 @@ bool RenderSession::AppendStatistics(const StatusFigures& figures) const {
     stats.width = static_cast<uint32_t>(film->width);
     stats.height = static_cast<uint32_t>(film->height);
     stats.threads = static_cast<uint32_t>(threadCount);
-    return glintor::AppendStatistics(ImageName(), stats, LocalDate());
+    return glintor::AppendStatistics(imageName, stats, LocalDate());
 }
 
 void RenderSession::ReportDroppedSamples() const {

@@ -2,11 +2,10 @@
 // film, the live tone mapping, and the one way of saving the picture and logging the statistics.
 #pragma once
 
-#include <optional>
 #include <string>
 #include <vector>
 
-#include "app/image_output.h"
+#include "app/save_sequence.h"
 #include "app/status_line.h"
 #include "app/tone_mapping.h"
 
@@ -16,11 +15,6 @@ class Film;
 class RenderGroupBase;
 struct RenderJob;
 struct Scene;
-
-struct ImageOutput {
-    std::string name;
-    PictureFormat format = PictureFormat::Png;
-};
 
 struct RenderSession {
     Scene* scene = nullptr;
@@ -37,6 +31,8 @@ struct RenderSession {
     // renders only its share of them.
     int samplesPerPixel = 1;
     bool quiet = false;
+    // The status of the last save: the process ends with it.
+    int exitStatus = 0;
 
     // Tone mapping back to the scene's film settings, and the film's table and scale with it.
     void ResetTone();
@@ -44,13 +40,13 @@ struct RenderSession {
     void ApplyTone();
 
     StatusFigures Figures() const;
-    // The first output's name.
-    const std::string& ImageName() const;
-    // Writes every output, the PNG ones with the current tone mapping. Answers the name of the
-    // first that could not be written, or nothing when all were.
-    std::optional<std::string> SaveImages() const;
-    // Appends the statistics row for these figures beside the image.
-    bool AppendStatistics(const StatusFigures& figures) const;
+    // The pictures to write: the outputs, or the scene's SavedImage as a PNG.
+    std::vector<ImageOutput> Targets() const;
+    // Writes every picture, the PNG ones with the current tone mapping, and with figures the
+    // statistics row beside the first (see SaveAndLog). Sets and answers exitStatus.
+    int Save(const StatusFigures* figures);
+    // Appends the statistics row for these figures to the log of imageName; 0 or an errno.
+    int AppendStatistics(const std::string& imageName, const StatusFigures& figures) const;
     // Says on standard error how many samples were left out for a non-finite radiance, if any.
     void ReportDroppedSamples() const;
 };
