@@ -96,7 +96,7 @@ int RunHeadless(RenderSession& session) {
         std::fprintf(stderr, terminal ? "\r%s\033[K\n" : "%s\n", last.c_str());
     }
 
-    const int status = session.Save(&figures);
+    const int status = session.Save(&figures, true);
     job.finished = true;
     session.ReportDroppedSamples();
     return status;

@@ -118,7 +118,7 @@ void Keyboard(unsigned char key, int, int) {
             break;
         case 's':
         case 'S':
-            session.Save(nullptr);
+            session.Save(nullptr, true);
             glutPostRedisplay();
             return;
         default:
@@ -176,7 +176,8 @@ void Timer(int) {
     } else if (!job.finished) {
         const StatusFigures figures = session.Figures();
         WriteStatusFields(s.statusLine, figures);
-        session.Save(&figures);
+        // Only the save command says "Saved"; the end of the render is seen in the window.
+        session.Save(&figures, false);
         session.ReportDroppedSamples();
         job.finished = true;
     }

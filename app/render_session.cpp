@@ -30,7 +30,7 @@ std::vector<ImageOutput> RenderSession::Targets() const {
     return outputs.empty() ? std::vector<ImageOutput>{{scene->settings.savedImage}} : outputs;
 }
 
-int RenderSession::Save(const StatusFigures* figures) {
+int RenderSession::Save(const StatusFigures* figures, bool announceSaved) {
     auto write = [this](const ImageOutput& output) {
         return output.format == PictureFormat::Png
                    ? SaveImage(*film, output.name, tone.gamma, tone.linearScale)
@@ -42,7 +42,7 @@ int RenderSession::Save(const StatusFigures* figures) {
             return AppendStatistics(imageName, *figures);
         };
     }
-    exitStatus = SaveAndLog(Targets(), write, log);
+    exitStatus = SaveAndLog(Targets(), write, log, announceSaved);
     return exitStatus;
 }
 

@@ -44,7 +44,7 @@ struct RenderSession {
     std::vector<ImageOutput> Targets() const;
     // Writes every picture, the PNG ones with the current tone mapping, and with figures the
     // statistics row beside the first (see SaveAndLog). Sets and answers exitStatus.
-    int Save(const StatusFigures* figures);
+    int Save(const StatusFigures* figures, bool announceSaved);
     // Appends the statistics row for these figures to the log of imageName; 0 or an errno.
     int AppendStatistics(const std::string& imageName, const StatusFigures& figures) const;
     // Says on standard error how many samples were left out for a non-finite radiance, if any.

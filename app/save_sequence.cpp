@@ -10,7 +10,7 @@ std::string LogNameOf(const std::string& imageName) {
 }
 
 int SaveAndLog(const std::vector<ImageOutput>& outputs, const OutputWriter& write,
-               const LogWriter& appendLog) {
+               const LogWriter& appendLog, bool announceSaved) {
     bool everySaved = true;
     bool firstSaved = false;
     for (size_t i = 0; i < outputs.size(); ++i) {
@@ -33,7 +33,7 @@ int SaveAndLog(const std::vector<ImageOutput>& outputs, const OutputWriter& writ
         }
     }
     std::fflush(stderr);
-    if (everySaved) {
+    if (everySaved && announceSaved) {
         std::printf("Saved\n");
         std::fflush(stdout);
     }

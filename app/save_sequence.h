@@ -28,10 +28,10 @@ std::string LogNameOf(const std::string& imageName);
 
 // Writes every output in order, then, when appendLog is given and the first output was saved,
 // the log row beside it. Each failure is printed on standard error as "Could not save the image
-// to '<name>': <reason>" or "Could not append the statistics to '<log>': <reason>"; "Saved" goes
-// to standard output when every picture was saved. Answers the exit status: 0 when everything
-// was written, otherwise 1.
+// to '<name>': <reason>" or "Could not append the statistics to '<log>': <reason>"; with
+// announceSaved, "Saved" goes to standard output when every picture was saved. Answers the exit
+// status: 0 when everything was written, otherwise 1.
 int SaveAndLog(const std::vector<ImageOutput>& outputs, const OutputWriter& write,
-               const LogWriter& appendLog);
+               const LogWriter& appendLog, bool announceSaved);
 
 }  // namespace glintor

@@ -19,7 +19,8 @@ struct SaveRun {
 };
 
 // Saves a.png, b.exr and c.pfm, each failing with the errno given for it, then the log.
-SaveRun SaveWith(std::map<std::string, int> failures, int logFailure, bool withLog = true) {
+SaveRun SaveWith(std::map<std::string, int> failures, int logFailure, bool withLog = true,
+                 bool announce = true) {
     SaveRun run;
     const std::vector<ImageOutput> outputs = {{"a.png", PictureFormat::Png},
                                               {"b.exr", PictureFormat::Exr},
@@ -37,7 +38,7 @@ SaveRun SaveWith(std::map<std::string, int> failures, int logFailure, bool withL
     }
     ::testing::internal::CaptureStdout();
     ::testing::internal::CaptureStderr();
-    run.status = SaveAndLog(outputs, write, log);
+    run.status = SaveAndLog(outputs, write, log, announce);
     run.out = ::testing::internal::GetCapturedStdout();
     run.err = ::testing::internal::GetCapturedStderr();
     return run;
@@ -78,6 +79,12 @@ TEST(SaveSequence, LogFailureIsToldAndFailsTheRun) {
     const SaveRun resave = SaveWith({}, ENOSPC, false);
     EXPECT_EQ(resave.status, 0);
     EXPECT_EQ(resave.err, "");
+    EXPECT_EQ(resave.out, "Saved\n");
+
+    const SaveRun silent = SaveWith({}, 0, true, false);
+    EXPECT_EQ(silent.status, 0);
+    EXPECT_EQ(silent.out, "");
+    EXPECT_EQ(silent.logged, std::vector<std::string>{"a.png"});
 }
 
 }  // namespace
