@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 
 packages=(g++ cmake make pkg-config freeglut3-dev libgl-dev libglu1-mesa-dev libfreeimage-dev
           libgtest-dev libbenchmark-dev xvfb xdotool x11-apps x11-utils
-          openmpi-bin libopenmpi-dev)
+          openmpi-bin libopenmpi-dev valgrind openexr)
 if [ "${GLINTOR_WITH_EMBREE:-0}" = 1 ]; then packages+=(libembree-dev); fi
 
 missing=()
