@@ -45,6 +45,16 @@ std::string LongName(int value) {
     return std::string("-") + static_cast<char>(value);
 }
 
+// Whether value is what a long option answers, not an unknown letter.
+bool IsLongOptionValue(int value) {
+    for (const option& o : Options) {
+        if (o.name != nullptr && o.val == value) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // A whole number in [min, max] written with digits only.
 std::optional<int> ReadWhole(const char* text, int min, int max) {
     if (*text < '0' || *text > '9') {
@@ -156,20 +166,25 @@ ParsedCommandLine ParseCommandLine(int argc, char** argv) {
                 return parsed;
             case ':':
                 return Refusal("option '" + LongName(optopt) + "' needs a value");
-            default: {
-                const std::string word = argv[optind - 1];
-                if (word.rfind("--", 0) != 0) {
-                    return Refusal(std::string("unknown option '-") + static_cast<char>(optopt) +
-                                   "'");
+            default:
+                // getopt names the option in optopt: an unknown letter itself, the value of a
+                // known long option given a value it does not take, or 0 for an unknown long
+                // option, which is then the word just passed.
+                if (optopt == 0) {
+                    return Refusal(std::string("unknown option '") + argv[optind - 1] + "'");
                 }
-                // A known long option lands here only when it was given a value it does not take.
-                return Refusal(optopt != 0 ? "option '" + LongName(optopt) + "' takes no value"
-                                           : "unknown option '" + word + "'");
-            }
+                if (IsLongOptionValue(optopt)) {
+                    return Refusal("option '" + LongName(optopt) + "' takes no value");
+                }
+                return Refusal(std::string("unknown option '-") + static_cast<char>(optopt) + "'");
         }
     }
     if (optind >= argc) {
         return Refusal("no scene file given");
+    }
+    if (optind + 1 < argc) {
+        return Refusal(std::string("only one scene file may be given, not '") + argv[optind] +
+                       "' and '" + argv[optind + 1] + "'");
     }
     options.sceneFile = argv[optind];
     return parsed;

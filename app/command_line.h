@@ -42,7 +42,7 @@ struct ParsedCommandLine {
     std::string message;  // why the command line was refused
 };
 
-// Options may come before or after the scene file; only the first file argument is used.
+// Options may come before or after the scene file; a second file argument is refused.
 ParsedCommandLine ParseCommandLine(int argc, char** argv);
 
 // "Usage: <program> SceneFile.xml" and, with every option, the text of --help.

@@ -40,10 +40,9 @@ ParsedCommandLine Parse(std::initializer_list<const char*> words) {
 }
 
 TEST(CommandLine, EveryOptionLongOrShortBeforeOrAfterTheScene) {
-    const ParsedCommandLine all =
-        Parse({"glintor", "-o", "a.png", "--spp", "9", "scene.xml", "--threads=2", "--size",
-               "320x240", "--depth", "4", "--no-window", "-q", "--output=b.EXR", "-t", "3",
-               "-oc.pfm", "ignored.xml"});
+    const ParsedCommandLine all = Parse(
+        {"glintor", "-o", "a.png", "--spp", "9", "scene.xml", "--threads=2", "--size", "320x240",
+         "--depth", "4", "--no-window", "-q", "--output=b.EXR", "-t", "3", "-oc.pfm"});
     ASSERT_EQ(all.action, CommandLineAction::Render) << all.message;
     const CommandLine& o = all.options;
     EXPECT_EQ(o.sceneFile, "scene.xml");
@@ -85,6 +84,10 @@ TEST(CommandLine, RefusalsNameTheOptionAndTheValue) {
     const Case cases[] = {
         {{"glintor", "--bogus", "s.xml"}, "unknown option '--bogus'"},
         {{"glintor", "s.xml", "-x"}, "unknown option '-x'"},
+        {{"glintor", "--no-window", "-xq", "s.xml"}, "unknown option '-x'"},
+        {{"glintor", "-qz", "s.xml"}, "unknown option '-z'"},
+        {{"glintor", "a.xml", "-q", "b.xml"},
+         "only one scene file may be given, not 'a.xml' and 'b.xml'"},
         {{"glintor", "--no-window=yes", "s.xml"}, "option '--no-window' takes no value"},
         {{"glintor", "s.xml", "--spp"}, "option '--spp' needs a value"},
         {{"glintor", "s.xml", "-o"}, "option '--output' needs a value"},
