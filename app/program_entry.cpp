@@ -2,8 +2,11 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <system_error>
+#include <vector>
 
 #include "app/command_line.h"
+#include "app/output_check.h"
 #include "app/render_startup.h"
 #include "platform/platform.h"
 #include "render/render_job.h"
@@ -47,6 +50,25 @@ const char* UnusableSceneMessage(const Scene& scene) {
     return nullptr;
 }
 
+namespace {
+
+// Names typed on the command line mean the folder the program was started in, not the scene's
+// folder entered later. Answers "" or why a name could not be made absolute (the current folder
+// was deleted, for one).
+std::string AbsoluteOutputs(std::vector<std::string>& outputs) {
+    for (std::string& output : outputs) {
+        std::error_code error;
+        const std::filesystem::path absolute = std::filesystem::absolute(output, error);
+        if (error) {
+            return "cannot write '" + output + "': " + error.message();
+        }
+        output = absolute.string();
+    }
+    return "";
+}
+
+}  // namespace
+
 int RunProgram(int argc, char** argv) {
     SingleProcess single;
     return RunProgram(argc, argv, single);
@@ -75,28 +97,39 @@ int RunProgram(int argc, char** argv, RenderGroupBase& group) {
             break;
     }
     CommandLine& options = parsed.options;
-    // Names typed on the command line mean the folder the program was started in, not the
-    // scene's folder entered below.
-    for (std::string& output : options.outputs) {
-        output = std::filesystem::absolute(output).string();
-    }
-
-    const ScenePath path = SplitScenePath(options.sceneFile);
-    // Loading is tried anyway: relative paths then resolve against the old directory.
-    if (path.hasFolder && !ChangeDirectory(path.folder)) {
-        std::printf("Filed to set path\n");
+    // Only the first rank writes, so only it checks where; the others learn of a problem at the
+    // load check and stop with it.
+    const bool writes = group.Rank() == 0;
+    std::string problem = writes ? AbsoluteOutputs(options.outputs) : "";
+    if (problem.empty() && writes) {
+        problem = CheckOutputs(options.outputs);
     }
 
     Scene scene;
-    bool usable = LoadScene(path.fileName.c_str(), scene);
+    bool usable = problem.empty();
+    const ScenePath path = SplitScenePath(options.sceneFile);
+    if (usable) {
+        // Loading is tried anyway: relative paths then resolve against the old directory.
+        if (path.hasFolder && !ChangeDirectory(path.folder)) {
+            std::printf("Filed to set path\n");
+        }
+        usable = LoadScene(path.fileName.c_str(), scene);
+    }
     if (usable) {
         if (const char* message = UnusableSceneMessage(scene)) {
             std::printf("%s\n", message);
             usable = false;
+        } else if (writes && options.outputs.empty()) {
+            // The scene's own picture, in the scene's folder.
+            problem = CheckOutputs({scene.settings.savedImage});
+            usable = problem.empty();
         }
     }
+    if (!problem.empty()) {
+        std::fprintf(stderr, "%s: %s\n", program.c_str(), problem.c_str());
+    }
     if (!group.EveryoneLoaded(usable)) {
-        return group.LoadFailureStatus();
+        return problem.empty() ? group.LoadFailureStatus() : 2;
     }
     ApplyOverrides(options, scene);
     return StartRendering(scene, options, WindowTitle(path.fileName), group, argc, argv);

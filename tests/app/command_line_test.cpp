@@ -197,5 +197,49 @@ TEST_F(ProgramOptions, OverridesReachThePictureTheLogAndTheConsole) {
     EXPECT_EQ(testing::LogField(row, 107, 6), "1") << row;
 }
 
+TEST_F(ProgramOptions, OutputsAreCheckedBeforeAnythingIsLoaded) {
+    const std::string folder = testing::ScratchFolder("options_checked");
+    const std::string scene =
+        testing::WriteFile(folder + "/scene.xml", testing::SmallSceneText("scene.png"));
+    testing::WriteFile(folder + "/file", "");
+    fs::create_directory(folder + "/taken.png");
+    const std::string good = folder + "/good.png";
+    const std::string longest = folder + "/" + std::string(248, 'n') + ".png";  // 252 bytes
+    struct Case {
+        std::string output;
+        std::string reason;
+    };
+    const Case cases[] = {
+        {"/nonexistent/dir/frame.exr", "'/nonexistent/dir/frame.exr': No such file or directory"},
+        {folder + "/file/x.pfm", "'" + folder + "/file/x.pfm': Not a directory"},
+        {folder + "/taken.png", "'" + folder + "/taken.png': Is a directory"},
+        // The picture's name fits, the log's beside it does not.
+        {longest, "'" + longest + ".txt': File name too long"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Run({"glintor", "--no-window", "-o", c.output.c_str(), "-o", good.c_str(),
+                       scene.c_str()}),
+                  2);
+        EXPECT_EQ(out_, "") << c.output;
+        EXPECT_EQ(err_, "glintor: cannot write " + c.reason + "\n");
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 3);
+    // Only the first output has a log, and a name that fills its folder entry is saved.
+    EXPECT_EQ(Run({"glintor", "--no-window", "-q", "-t", "1", "-o", good.c_str(), "-o",
+                   longest.c_str(), scene.c_str()}),
+              0);
+    EXPECT_NE(out_.find("\nSaved\n"), std::string::npos) << err_;
+    EXPECT_TRUE(fs::exists(longest));
+    EXPECT_TRUE(fs::exists(good + ".txt"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 6);
+
+    // A relative name with no current folder to resolve it against.
+    fs::create_directory(folder + "/gone");
+    fs::current_path(folder + "/gone");
+    fs::remove(folder + "/gone");
+    EXPECT_EQ(Run({"glintor", "-o", "x.png", scene.c_str()}), 2);
+    EXPECT_EQ(err_, "glintor: cannot write 'x.png': No such file or directory\n");
+}
+
 }  // namespace
 }  // namespace glintor

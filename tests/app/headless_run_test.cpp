@@ -90,25 +90,21 @@ TEST_F(HeadlessRun, RendersSavesLogsAndSaysSaved) {
     const std::string row = testing::LastLogRow(folder + "/renders/picture.png.txt");
     const std::string time = testing::LogField(row, 19, 6);
     ASSERT_EQ(time.back(), 's') << row;
-    EXPECT_GE(std::stod(time), 0.5 * wall) << row;
+    // One step of the field (0.01 s) is allowed for a render of a few milliseconds.
+    EXPECT_GE(std::stod(time) + 0.01, 0.5 * wall) << row;
     EXPECT_LE(std::stod(time), wall + 0.01) << row;
     EXPECT_NE(testing::LogField(row, 36, 10), "0.00K") << row;
     EXPECT_NE(testing::LogField(row, 46, 10), "0.00K") << row;
     EXPECT_EQ(testing::LogField(row, 26, 10), "2.00") << row;
 }
 
-TEST_F(HeadlessRun, UnwritableImageIsReportedWithAFailingStatus) {
+TEST_F(HeadlessRun, UnwritableSceneImageIsRefusedBeforeRendering) {
     const std::string folder = testing::ScratchFolder("headless_bad_folder");
-    EXPECT_EQ(Run(folder, "missing/folder/picture.png"), 1);
-    EXPECT_EQ(out_.find("Saved"), std::string::npos);
-    EXPECT_NE(err_.find("Could not save the image to 'missing/folder/picture.png'"),
-              std::string::npos);
-    size_t entries = 0;
-    for (const auto& entry : fs::directory_iterator(folder)) {
-        (void)entry;
-        ++entries;
-    }
-    EXPECT_EQ(entries, 1u);  // only the scene file
+    EXPECT_EQ(Run(folder, "missing/folder/picture.png"), 2);
+    EXPECT_EQ(out_.find("Total Cores"), std::string::npos) << out_;
+    EXPECT_EQ(err_,
+              "glintor: cannot write 'missing/folder/picture.png': No such file or directory\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
 }
 
 TEST(HeadlessProgress, LineShowsPercentFiguresAndTimeLeft) {

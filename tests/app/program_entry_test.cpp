@@ -114,10 +114,13 @@ TEST_F(RunProgramTest, NoArgumentPrintsTheUsageLine) {
 
 TEST_F(RunProgramTest, EntersTheScenesFolderAndRefusesASceneWithoutObjects) {
     const std::string path = WriteScene(folder_ / "scenes" / "room.xml", "<Camera/><Film/>");
-    EXPECT_EQ(Run({"glintor", path.c_str(), "ignored"}), "Please add objects to your scene\n");
+    EXPECT_EQ(Run({"glintor", path.c_str()}), "Please add objects to your scene\n");
     EXPECT_EQ(exitCode_, 0);
     EXPECT_EQ(fs::current_path(), fs::canonical(folder_ / "scenes"));
     EXPECT_TRUE(messages_.texts.empty());
+    // A second scene file is bad usage, not something to ignore.
+    EXPECT_EQ(Run({"glintor", path.c_str(), "other.xml"}), "");
+    EXPECT_EQ(exitCode_, 2);
 }
 
 TEST_F(RunProgramTest, WindowsSeparatorsNameTheFolderToo) {
