@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/load_fingerprint.h"
 #include "app/output_check.h"
 #include "app/render_startup.h"
 #include "platform/platform.h"
@@ -128,10 +129,12 @@ int RunProgram(int argc, char** argv, RenderGroupBase& group) {
     if (!problem.empty()) {
         std::fprintf(stderr, "%s: %s\n", program.c_str(), problem.c_str());
     }
-    if (!group.EveryoneLoaded(usable)) {
+    if (usable) {
+        ApplyOverrides(options, scene);
+    }
+    if (!group.EveryoneLoaded(usable, [&scene] { return LoadFingerprint(scene); })) {
         return problem.empty() ? group.LoadFailureStatus() : 2;
     }
-    ApplyOverrides(options, scene);
     return StartRendering(scene, options, WindowTitle(path.fileName), group, argc, argv);
 }
 

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <string>
 
 namespace glintor {
 
@@ -22,8 +24,10 @@ public:
 
     virtual int Rank() const = 0;
     virtual int Size() const = 0;
-    // Called by every rank: answers whether every rank loaded a usable scene.
-    virtual bool EveryoneLoaded(bool loadedHere) = 0;
+    // Called by every rank: answers whether every rank loaded a usable scene, and the same one.
+    // fingerprint (see LoadFingerprint) is asked for only where ranks have something to compare.
+    virtual bool EveryoneLoaded(bool loadedHere,
+                                const std::function<std::string()>& fingerprint) = 0;
     // Called by every rank with its film and totals; on rank 0 they then hold the sums of all.
     virtual void Combine(Film& film, RenderTotals& totals) = 0;
     // Exit status when the scene could not be loaded.
@@ -46,7 +50,9 @@ class SingleProcess : public RenderGroupBase {
 public:
     int Rank() const override { return 0; }
     int Size() const override { return 1; }
-    bool EveryoneLoaded(bool loadedHere) override { return loadedHere; }
+    bool EveryoneLoaded(bool loadedHere, const std::function<std::string()>&) override {
+        return loadedHere;
+    }
     void Combine(Film&, RenderTotals&) override {}
     // A scene that does not load has already been reported; the process still ends normally.
     int LoadFailureStatus() const override { return 0; }

@@ -12,9 +12,6 @@ int main(int argc, char** argv) {
     int status = 0;
     {
         glintor::MpiGroup group(MPI_COMM_WORLD);
-        if (group.Rank() != 0) {
-            glintor::SilenceConsole();
-        }
         status = glintor::RunProgram(argc, argv, group);
     }
     MPI_Finalize();

@@ -1,27 +1,89 @@
 #include "cluster/mpi_group.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cstdio>
 
+#include "app/load_fingerprint.h"
 #include "render/film.h"
 
 namespace glintor {
 
-MpiGroup::MpiGroup(MPI_Comm communicator) : communicator_(communicator) {
-    MPI_Comm_rank(communicator_, &rank_);
+namespace {
+
+int RankOf(MPI_Comm communicator) {
+    int rank = 0;
+    MPI_Comm_rank(communicator, &rank);
+    return rank;
+}
+
+}  // namespace
+
+MpiGroup::MpiGroup(MPI_Comm communicator)
+    : communicator_(communicator), rank_(RankOf(communicator)), console_(rank_) {
     MPI_Comm_size(communicator_, &size_);
 }
 
-bool MpiGroup::EveryoneLoaded(bool loadedHere) {
+std::vector<std::string> MpiGroup::Gather(const std::string& text) {
+    const int length = static_cast<int>(text.size());
+    std::vector<int> lengths(rank_ == 0 ? size_ : 0);
+    MPI_Gather(&length, 1, MPI_INT, lengths.data(), 1, MPI_INT, 0, communicator_);
+    std::vector<int> offsets(lengths.size());
+    std::string all;
+    for (size_t i = 0; i < lengths.size(); ++i) {
+        offsets[i] = static_cast<int>(all.size());
+        all.resize(all.size() + static_cast<size_t>(lengths[i]));
+    }
+    MPI_Gatherv(text.data(), length, MPI_CHAR, all.data(), lengths.data(), offsets.data(), MPI_CHAR,
+                0, communicator_);
+    std::vector<std::string> texts;
+    for (size_t i = 0; i < lengths.size(); ++i) {
+        texts.push_back(
+            all.substr(static_cast<size_t>(offsets[i]), static_cast<size_t>(lengths[i])));
+    }
+    return texts;
+}
+
+void MpiGroup::ForwardMessages(const std::string* rankZeroText) {
+    const std::vector<std::string> texts = Gather(rank_ == 0 ? "" : console_.TakeNewText());
+    for (size_t rank = 1; rank < texts.size(); ++rank) {
+        if (rankZeroText == nullptr || texts[rank] != *rankZeroText) {
+            std::fputs(PrefixLines(texts[rank], static_cast<int>(rank)).c_str(), stderr);
+        }
+    }
+    std::fflush(stderr);
+}
+
+bool MpiGroup::EveryoneLoaded(bool loadedHere, const std::function<std::string()>& fingerprint) {
+    // Rank 0's own messages of loading go out first, then those of the others that differ.
+    std::string ownText;
+    if (rank_ == 0) {
+        ownText = console_.TakeNewText();
+        console_.Release();
+        std::fputs(ownText.c_str(), stderr);
+    }
+    ForwardMessages(&ownText);
+
     const int here = loadedHere ? 1 : 0;
     int everyone = 0;
     MPI_Allreduce(&here, &everyone, 1, MPI_INT, MPI_MIN, communicator_);
-    if (everyone == 0 && loadedHere && rank_ == 0) {
-        std::fprintf(stderr, "The scene could not be loaded on every rank; nothing was rendered\n");
+    if (everyone == 0) {
+        if (loadedHere && rank_ == 0) {
+            std::fprintf(stderr,
+                         "The scene could not be loaded on every rank; nothing was rendered\n");
+        }
+        return false;
     }
-    return everyone != 0;
+    const std::vector<std::string> fingerprints = Gather(fingerprint());
+    int same = 1;
+    if (rank_ == 0) {
+        const std::string differences = FingerprintDifferences(fingerprints);
+        if (!differences.empty()) {
+            std::fprintf(stderr, "The ranks did not load the same scene; nothing was rendered\n%s",
+                         differences.c_str());
+            same = 0;
+        }
+    }
+    MPI_Bcast(&same, 1, MPI_INT, 0, communicator_);
+    return same != 0;
 }
 
 void MpiGroup::Combine(Film& film, RenderTotals& totals) {
@@ -37,17 +99,7 @@ void MpiGroup::Combine(Film& film, RenderTotals& totals) {
         MPI_Reduce(film.accumulation, nullptr, count, MPI_FLOAT, MPI_SUM, 0, communicator_);
         MPI_Reduce(counters, nullptr, 3, MPI_UINT64_T, MPI_SUM, 0, communicator_);
     }
-}
-
-void SilenceConsole() {
-    std::fflush(stdout);
-    std::fflush(stderr);
-    const int null = open("/dev/null", O_WRONLY);
-    if (null >= 0) {
-        dup2(null, STDOUT_FILENO);
-        dup2(null, STDERR_FILENO);
-        close(null);
-    }
+    ForwardMessages(nullptr);
 }
 
 }  // namespace glintor

@@ -4,7 +4,11 @@
 
 #include <mpi.h>
 
+#include <string>
+#include <vector>
+
 #include "app/render_group.h"
+#include "cluster/rank_console.h"
 
 namespace glintor {
 
@@ -14,21 +18,26 @@ public:
 
     int Rank() const override { return rank_; }
     int Size() const override { return size_; }
-    // One rank that could not load stops them all; rank 0 says so unless its own loader already
-    // did.
-    bool EveryoneLoaded(bool loadedHere) override;
+    // Every rank's messages so far reach rank 0's console. One rank that could not load stops
+    // them all, and so do ranks whose fingerprints differ: rank 0 names them and what differs.
+    bool EveryoneLoaded(bool loadedHere, const std::function<std::string()>& fingerprint) override;
+    // Sums the films on rank 0, which then prints what the other ranks said while rendering.
     void Combine(Film& film, RenderTotals& totals) override;
     int LoadFailureStatus() const override { return 1; }
     const char* ProgramName() const override { return "glintor-mpi"; }
     bool WindowAllowed() const override { return false; }
 
 private:
+    // On rank 0, every rank's text in rank order; empty elsewhere.
+    std::vector<std::string> Gather(const std::string& text);
+    // Prints on rank 0 what the others wrote since the last call; with rankZeroText, text equal to
+    // it is not repeated.
+    void ForwardMessages(const std::string* rankZeroText);
+
     MPI_Comm communicator_;
     int rank_ = 0;
     int size_ = 1;
+    RankConsole console_;
 };
-
-// Sends this process's standard output and error to /dev/null: only rank 0 speaks.
-void SilenceConsole();
 
 }  // namespace glintor

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "formats/decoder_process.h"
+#include "formats/files_read.h"
 #include "platform/platform.h"
 
 namespace glintor {
@@ -51,6 +52,7 @@ bool FloatImage::Load(const std::string& fileName, float gamma) {
     std::string name = fileName;  // may be this record's own Name, which the reset clears
     *this = FloatImage();
     Name = std::move(name);
+    NoteFileRead(PortablePath(Name));
     if (!DecodeInChildProcess(PortablePath(Name), gamma, Width, Height, Texels)) {
         return false;
     }

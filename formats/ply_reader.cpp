@@ -15,6 +15,8 @@
 #include <limits>
 #include <new>
 
+#include "formats/files_read.h"
+
 namespace glintor {
 
 namespace {
@@ -357,6 +359,7 @@ bool PlyReader::Allocate(std::size_t size) {
 bool PlyReader::Open(const std::string& fileName) {
     Close();
     fileName_ = fileName;
+    NoteFileRead(fileName);
     const int file = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
     if (file < 0) {
         return Fail(std::string("cannot open the file: ") + std::strerror(errno));

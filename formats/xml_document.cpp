@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "formats/files_read.h"
 #include "formats/xml_node.h"
 #include "platform/platform.h"
 #include "platform/text_encoding.h"
@@ -23,6 +24,7 @@ constexpr std::size_t kZeroPadding = 4;
 // Reads the whole file with one read call when it is a regular file (other files are read until
 // their end). Answers false when it cannot be opened or read.
 bool ReadWholeFile(const char* path, std::vector<char>& data, std::size_t& size) {
+    NoteFileRead(path);
     const int fd = open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         return false;

@@ -79,6 +79,10 @@ struct Scene {
     Vector3 worldCenter{0.0f, 0.0f, 0.0f};
     float worldRadius = 1.0f;
     int32_t meshTriangleCount = 0;
+
+    // The files loading was asked to read, in order: the scene file, then its meshes and
+    // pictures, including those that could not be read.
+    std::vector<std::string> sourceFiles;
 };
 
 }  // namespace glintor

@@ -1,5 +1,6 @@
 #include "scene/scene_loader.h"
 
+#include "formats/files_read.h"
 #include "scene/scene_sections.h"
 #include "scene/value_readers.h"
 
@@ -15,9 +16,15 @@ bool Fail(const char* message) {
 }  // namespace
 
 bool LoadScene(const char* path, Scene& scene) {
-    // The document lives only in this call; every handle is released on return, on every path.
-    const XmlNode root = OpenSceneDocument(path);
-    return ReadSceneDocument(root, scene);
+    TakeFilesRead();  // whatever was read before is not this scene's
+    bool loaded = false;
+    {
+        // The document lives only in this block; every handle is released on every path.
+        const XmlNode root = OpenSceneDocument(path);
+        loaded = ReadSceneDocument(root, scene);
+    }
+    scene.sourceFiles = TakeFilesRead();
+    return loaded;
 }
 
 bool ReadSceneDocument(const XmlNode& root, Scene& scene) {

@@ -48,8 +48,8 @@ protected:
         return std::string(GLINTOR_EXECUTABLE) + " " + options + " scene.xml";
     }
     static std::string Ranks(int ranks, const std::string& options) {
-        std::string command = std::string(GLINTOR_MPIEXEC) + " --oversubscribe -np " +
-                              std::to_string(ranks);
+        std::string command =
+            std::string(GLINTOR_MPIEXEC) + " --oversubscribe -np " + std::to_string(ranks);
         if (getuid() == 0) {
             command += " --allow-run-as-root";
         }
@@ -131,6 +131,44 @@ TEST_F(ClusterRun, FailuresEndEveryRankWithOneMessageAndNothingWritten) {
 
     EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 1);
     EXPECT_EQ(Occurrences(broken.output + refused.output, "Saved"), 0u);
+}
+
+TEST_F(ClusterRun, RanksThatLoadedDifferentScenesStopBeforeRendering) {
+    // Two copies of one scene folder, the second stale: it lacks the mesh.
+    const std::string ply =
+        "ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\nproperty float y\n"
+        "property float z\nelement face 1\nproperty list uchar int vertex_indices\n"
+        "end_header\n-1 0 1\n1 0 1\n0 2 1\n3 0 1 2\n";
+    std::string scene = testing::SmallSceneText("scene.png", 1, 2);
+    scene.replace(scene.find("</Objects>"), 0,
+                  "<Object Type=\"File\"><PlyFile>mesh.ply</PlyFile></Object>\n");
+    for (const char* copy : {"/full", "/stale"}) {
+        fs::create_directory(folder_ + copy);
+        testing::WriteFile(folder_ + copy + "/scene.xml", scene);
+    }
+    testing::WriteFile(folder_ + "/full/mesh.ply", ply);
+    std::string command = std::string(GLINTOR_MPIEXEC) + " --oversubscribe";
+    if (getuid() == 0) {
+        command += " --allow-run-as-root";
+    }
+    const std::string rank =
+        std::string(" -np 1 ") + GLINTOR_MPI_EXECUTABLE + " -t 1 -o " + folder_ + "/out.pfm ";
+    const testing::CommandResult run =
+        Run(command + rank + "full/scene.xml :" + rank + "stale/scene.xml");
+    EXPECT_NE(run.status, 0);
+    // The stale rank's own complaint reaches the console, marked with its rank, then one message
+    // names the ranks and what differs.
+    EXPECT_NE(run.output.find("[rank 1] Unable to read PLY mesh file"), std::string::npos)
+        << run.output;
+    EXPECT_EQ(Occurrences(run.output, "The ranks did not load the same scene"), 1u) << run.output;
+    EXPECT_NE(run.output.find("rank 1 differs from rank 0: triangles 0 (rank 0: 1); file "
+                              "'mesh.ply' missing (rank 0: "),
+              std::string::npos)
+        << run.output;
+    EXPECT_EQ(run.output.find("Saved"), std::string::npos);
+    EXPECT_EQ(run.output.find("Rendering"), std::string::npos);
+    EXPECT_FALSE(fs::exists(folder_ + "/out.pfm"));
+    EXPECT_FALSE(fs::exists(folder_ + "/out.pfm.txt"));
 }
 
 }  // namespace
