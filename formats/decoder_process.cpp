@@ -110,8 +110,9 @@ bool ReadAll(int fd, Clock::time_point deadline, void* data, std::size_t size) {
 }
 
 // The sizes are checked again here: the child's memory is whatever the file made of it.
-bool ReceivePicture(int fd, uint32_t& width, uint32_t& height, std::vector<Vector3>& texels) {
-    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(kDecoderClockSeconds);
+bool ReceivePicture(int fd, std::chrono::milliseconds clockLimit, uint32_t& width, uint32_t& height,
+                    std::vector<Vector3>& texels) {
+    const Clock::time_point deadline = Clock::now() + clockLimit;
     uint32_t size[2] = {0, 0};
     if (!ReadAll(fd, deadline, size, sizeof size) || !PictureSizeAllowed(size[0], size[1])) {
         return false;
@@ -138,8 +139,8 @@ bool ExitedCleanly(pid_t child) {
 
 }  // namespace
 
-bool DecodeInChildProcess(const std::string& path, float gamma, uint32_t& width, uint32_t& height,
-                          std::vector<Vector3>& texels) {
+bool ReceiveFromChild(const ChildPictureRun& run, uint32_t& width, uint32_t& height,
+                      std::vector<Vector3>& texels) {
     int pipeEnds[2];
     if (pipe2(pipeEnds, O_CLOEXEC) != 0) {
         return false;
@@ -147,10 +148,11 @@ bool DecodeInChildProcess(const std::string& path, float gamma, uint32_t& width,
     // The child gets a copy of every unwritten output buffer; emptied first, nothing the
     // renderer printed can come out twice if a library in the child flushes them.
     std::fflush(nullptr);
-    const pid_t child = fork();
+    const pid_t child = run.forkProcess();
     if (child == 0) {
         close(pipeEnds[0]);
-        RunDecoder(path, gamma, pipeEnds[1]);
+        run.produce(pipeEnds[1]);
+        _exit(1);  // a producer that returns has not sent a picture it stands by
     }
     close(pipeEnds[1]);
     if (child < 0) {
@@ -161,7 +163,7 @@ bool DecodeInChildProcess(const std::string& path, float gamma, uint32_t& width,
     uint32_t receivedHeight = 0;
     std::vector<Vector3> receivedTexels;
     const bool received =
-        ReceivePicture(pipeEnds[0], receivedWidth, receivedHeight, receivedTexels);
+        ReceivePicture(pipeEnds[0], run.clockLimit, receivedWidth, receivedHeight, receivedTexels);
     close(pipeEnds[0]);
     if (!received) {
         kill(child, SIGKILL);
@@ -173,6 +175,13 @@ bool DecodeInChildProcess(const std::string& path, float gamma, uint32_t& width,
     height = receivedHeight;
     texels = std::move(receivedTexels);
     return true;
+}
+
+bool DecodeInChildProcess(const std::string& path, float gamma, uint32_t& width, uint32_t& height,
+                          std::vector<Vector3>& texels) {
+    ChildPictureRun run;
+    run.produce = [&path, gamma](int out) { RunDecoder(path, gamma, out); };
+    return ReceiveFromChild(run, width, height, texels);
 }
 
 }  // namespace glintor

@@ -3,7 +3,11 @@
 // sees a picture it cannot load.
 #pragma once
 
+#include <unistd.h>
+
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,5 +27,21 @@ inline constexpr int kDecoderClockSeconds = 60;
 // limits.
 bool DecodeInChildProcess(const std::string& path, float gamma, uint32_t& width, uint32_t& height,
                           std::vector<Vector3>& texels);
+
+// How a picture is made in a child process; DecodeInChildProcess runs the decoder this way.
+struct ChildPictureRun {
+    // Runs in the child: writes the width and height (two uint32) and then every texel row to
+    // out, and ends the process with status 0 when it stands by what it sent.
+    std::function<void(int out)> produce;
+    // The whole picture must have arrived by then, or the child is killed.
+    std::chrono::milliseconds clockLimit = std::chrono::seconds(kDecoderClockSeconds);
+    pid_t (*forkProcess)() = fork;
+};
+
+// Starts the child and receives its picture. False, with the outputs untouched, when the child
+// cannot be started, sends a size beyond PictureSizeAllowed, sends less than the picture before
+// the clock limit, or does not end with status 0.
+bool ReceiveFromChild(const ChildPictureRun& run, uint32_t& width, uint32_t& height,
+                      std::vector<Vector3>& texels);
 
 }  // namespace glintor
