@@ -10,8 +10,8 @@
 #include <sstream>
 #include <thread>
 
-#include "tests/support/test_paths.h"
 #include "tests/support/child_process.h"
+#include "tests/support/test_paths.h"
 #include "tests/window/picture.h"
 #include "tests/window/x_window_tools.h"
 #include "tests/window/xvfb_server.h"
@@ -356,6 +356,24 @@ TEST_F(PreviewWindow, EscWhileRenderingEndsWithStatusZeroAndLeavesNothing) {
         EXPECT_EQ(entry.path().filename().string().find("out.png"), std::string::npos)
             << entry.path();
     }
+}
+
+// A save that fails ends the program with status 1 when it quits, as a headless run would.
+TEST_F(PreviewWindow, AFailedSaveIsToldAndQuittingThenEndsWithStatusOne) {
+    const unsigned long window = Launch(160, 128, EndlessSamples);
+    ASSERT_NE(window, 0u) << Transcript();
+    fs::create_directory(Path("out.png"));  // the picture can no longer replace it
+    ASSERT_TRUE(PressKeys(window, "S"));
+    const std::string told = "Could not save the image to 'out.png': Is a directory\n";
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::duration<double>(ExitSeconds);
+    while (ReadWholeFile(Path("stderr.txt")).find(told) == std::string::npos &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    EXPECT_NE(ReadWholeFile(Path("stderr.txt")).find(told), std::string::npos) << Transcript();
+    EXPECT_EQ(Quit(window), 1) << Transcript();
+    EXPECT_EQ(CountOf(Output(), "Saved"), 0) << Transcript();
 }
 
 // Without a window manager the close button is simulated by the message a manager sends;
