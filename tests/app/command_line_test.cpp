@@ -224,7 +224,9 @@ TEST_F(ProgramOptions, OutputsAreCheckedBeforeAnythingIsLoaded) {
         EXPECT_EQ(err_, "glintor: cannot write " + c.reason + "\n");
     }
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 3);
-    // Only the first output has a log, and a name that fills its folder entry is saved.
+    // Only the first output has a log (one that exists is appended to), and a name that fills
+    // its folder entry is saved.
+    testing::WriteFile(good + ".txt", "");
     EXPECT_EQ(Run({"glintor", "--no-window", "-q", "-t", "1", "-o", good.c_str(), "-o",
                    longest.c_str(), scene.c_str()}),
               0);

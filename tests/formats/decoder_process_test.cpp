@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 #include <iterator>
 #include <thread>
@@ -69,7 +70,7 @@ TEST(DecoderProcess, OnlyAWholePictureFromAChildThatEndsWellIsTaken) {
 
     // Everything sent, but the child then failed or died.
     ExpectUntouched(Receive(TwoTexels([](int) { _exit(1); })));
-    ExpectUntouched(Receive(TwoTexels([](int) { raise(SIGSEGV); })));
+    ExpectUntouched(Receive(TwoTexels([](int) { std::abort(); })));
     ExpectUntouched(Receive(TwoTexels([](int) {})));  // returned instead of ending
 
     // Half a picture, then death.
