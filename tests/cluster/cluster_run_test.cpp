@@ -158,7 +158,10 @@ TEST_F(ClusterRun, RanksThatLoadedDifferentScenesStopBeforeRendering) {
     EXPECT_NE(run.status, 0);
     // The stale rank's own complaint reaches the console, marked with its rank, then one message
     // names the ranks and what differs.
-    EXPECT_NE(run.output.find("[rank 1] Unable to read PLY mesh file"), std::string::npos)
+    EXPECT_NE(run.output.find("[rank 1] PLY: mesh.ply: cannot open the file: No such file or "
+                              "directory\n[rank 1] XML Parsing error\n[rank 1] Unable to read PLY "
+                              "mesh file 'mesh.ply'\nThe ranks"),
+              std::string::npos)
         << run.output;
     EXPECT_EQ(Occurrences(run.output, "The ranks did not load the same scene"), 1u) << run.output;
     EXPECT_NE(run.output.find("rank 1 differs from rank 0: triangles 0 (rank 0: 1); file "
