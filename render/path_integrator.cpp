@@ -74,8 +74,6 @@ public:
                      Ray& shadowRay, const Vector3& point, const Vector3& normal, float& pdf) {
         light.Sample(radiance, sample, generator_, shadowRay, point, normal, pdf);
     }
-    // The scattering models that need a third number read the last light sample's lightU.
-    void DrawScatterExtra(PathSample&) {}
     float DrawRoulette(const PathSample&) { return generator_.UniformFloat(); }
 
 private:
@@ -83,9 +81,10 @@ private:
 };
 
 // Each role at each vertex has a pair of its own in the pixel's sequences, so that a role's
-// numbers are spread over the pixel's samples whichever branches the paths take. The third number
-// of a scattering model is drawn afresh rather than left from the last light sample: any uniform
-// number independent of the others gives the same expectation.
+// numbers are spread over the pixel's samples whichever branches the paths take. The numbers land
+// in the same fields of the path sample as the generator's would, so a scattering model that
+// reads lightU still finds the last light sample's (or an earlier vertex's) number: the pattern of
+// shared numbers, and with it the expectation, is the design's.
 class LowNoiseNumbers {
 public:
     LowNoiseNumbers(const SequenceSample& sequence, RandomGenerator& generator)
@@ -105,17 +104,11 @@ public:
                      Ray& shadowRay, const Vector3& point, const Vector3& normal, float& pdf) {
         light.SampleLowNoise(radiance, sample, generator_, shadowRay, point, normal, pdf);
     }
-    void DrawScatterExtra(PathSample& sample) {
-        extraAndRoulette_ = sequence_.ScatterExtraAndRoulette(sample.depth);
-        sample.lightU = extraAndRoulette_.u;
-    }
-    // Called only after DrawScatterExtra at the same vertex.
-    float DrawRoulette(const PathSample&) { return extraAndRoulette_.v; }
+    float DrawRoulette(const PathSample& sample) { return sequence_.Roulette(sample.depth); }
 
 private:
     const SequenceSample& sequence_;
     RandomGenerator& generator_;
-    UnitPoint extraAndRoulette_;
 };
 
 }  // namespace
@@ -148,6 +141,7 @@ void PathIntegrator::RenderBlock(const Scene& scene, const PixelBlock& block) {
 
     for (uint32_t y = block.y; y < block.y + block.height; ++y) {
         for (uint32_t x = block.x; x < block.x + block.width; ++x) {
+            const uint32_t pixelSeed = SequenceSample::PixelSeed(sequenceSeed, x, y);
             Vector3 sum;
             int kept = 0;
             for (int j = 0; j < samples; ++j) {
@@ -156,8 +150,8 @@ void PathIntegrator::RenderBlock(const Scene& scene, const PixelBlock& block) {
                 Vector3 colour;
                 PathSample sample;
                 if (sampling == SamplingMode::LowNoise) {
-                    const SequenceSample numbers(
-                        sequenceSeed, x, y, firstSample + static_cast<uint32_t>(j), lightSlots);
+                    const SequenceSample numbers(pixelSeed, firstSample + static_cast<uint32_t>(j),
+                                                 lightSlots);
                     camera.GenerateRay(filmX, filmY, numbers.Lens(), scene.lensRadius,
                                        scene.focalPoint, ray);
                     ++sampleCount;
@@ -299,7 +293,6 @@ void PathIntegrator::Trace(const Ray& cameraRay, const Scene& scene, Vector3& co
         Vector3 wi;
         bool isSpecular = false;
         float pdf = 0.0f;
-        numbers.DrawScatterExtra(sample);
         const Vector3 f =
             bxdf.SampleDirection(sample, generator, wo, wi, hit.normal, nFacing, isSpecular, pdf);
         countEmission = isSpecular;

@@ -1,8 +1,8 @@
 // The numbers of one camera sample in the low-noise sampling mode. Every pixel has its own
 // scrambled copy of the two-dimensional Sobol sequence for each pair of numbers a path uses (the
-// lens, and at every path vertex the scattering pair, one pair for the scattering model's third
-// number and Russian roulette, and one pair per light sample), so the samples of a pixel are
-// spread evenly over every pair while the pairs stay independent of each other.
+// lens, and at every path vertex the scattering pair, Russian roulette and one pair per light
+// sample), so the samples of a pixel are spread evenly over every pair while the pairs stay
+// independent of each other.
 //
 // Why the expected picture is the design's: each pair is a nested-uniform-scrambled point, which
 // is uniform on the unit square whatever its index, on the same 2^-24 grid the generator's uniform
@@ -19,17 +19,21 @@ namespace glintor {
 
 class SequenceSample {
 public:
-    // Sample `index` of pixel (x, y) in the copy of the sequences that `sequenceSeed` picks;
-    // lightSlots is the number of light samples at a vertex (lights times shadow rays).
-    SequenceSample(uint32_t sequenceSeed, uint32_t x, uint32_t y, uint32_t index, int lightSlots)
-        : pixelSeed_(HashCombine(HashCombine(sequenceSeed, x), y)),
+    // The sequences of pixel (x, y) in the set that `sequenceSeed` picks.
+    static uint32_t PixelSeed(uint32_t sequenceSeed, uint32_t x, uint32_t y) {
+        return HashCombine(HashCombine(sequenceSeed, x), y);
+    }
+
+    // Sample `index` of the pixel's sequences; lightSlots is the number of light samples at a
+    // vertex (lights times shadow rays).
+    SequenceSample(uint32_t pixelSeed, uint32_t index, int lightSlots)
+        : pixelSeed_(pixelSeed),
           index_(index),
           lightSlots_(lightSlots > 0 ? static_cast<uint32_t>(lightSlots) : 0u) {}
 
     UnitPoint Lens() const { return Point(0); }
     UnitPoint Scatter(int depth) const { return Point(VertexBase(depth)); }
-    // u stands in for the scattering model's third number, v decides Russian roulette.
-    UnitPoint ScatterExtraAndRoulette(int depth) const { return Point(VertexBase(depth) + 1); }
+    float Roulette(int depth) const { return Point(VertexBase(depth) + 1).u; }
     UnitPoint Light(int depth, int slot) const {
         return Point(VertexBase(depth) + 2 + static_cast<uint32_t>(slot));
     }
