@@ -11,6 +11,9 @@ namespace {
 constexpr float InvTwoPi = 0.15915494f;
 constexpr float HalfPi = 1.5707964f;
 constexpr double Pi = 3.14159265358979323846;
+// Squared distance, in units of the light's area, within which the low-noise sample spreads the
+// points over the solid angle rather than the area.
+constexpr float NearLightFactor = 2.0f;
 
 // Affine transform acting on column vectors, kept as its top three rows.
 struct Transform {
@@ -163,9 +166,14 @@ void AreaLight::SampleLowNoise(Vector3& radiance, const PathSample& sample,
         RejectSample(radiance, pdf);
         return;
     }
+    // Seen from afar, distance and cosine hardly change over the rectangle and the even spread
+    // over its area is as good, for a fraction of the cost (both are exact, so either may be used
+    // at any point). The same holds when the angles are too small to be told apart.
+    if ((point - Pos).LengthSquared() > NearLightFactor * Extent) {
+        Sample(radiance, sample, generator, shadowRay, point, normal, pdf);
+        return;
+    }
     const SphericalRectangle seen(point, Corners[0], -Edge1, -Edge2);
-    // A rectangle too small or too far for the angles to be told apart: the even spread over the
-    // area is then as good and stays exact.
     if (!(seen.SolidAngle() > 1e-7)) {
         Sample(radiance, sample, generator, shadowRay, point, normal, pdf);
         return;

@@ -127,19 +127,26 @@ std::unique_ptr<Scene> Environment() {
     return scene;
 }
 
-// Mean brightness (r + g + b) of every tile, one render.
-std::vector<double> TileMeans(const Scene& scene, SamplingMode mode, uint32_t seed) {
-    Film film(scene.width, scene.height);
+std::unique_ptr<Film> Render(const Scene& scene, SamplingMode mode, uint32_t seed,
+                             uint32_t firstSample = 0) {
+    auto film = std::make_unique<Film>(scene.width, scene.height);
     PathIntegrator integrator;
     integrator.generator.Seed(seed);
     integrator.sampling = mode;
     integrator.sequenceSeed = seed;
-    integrator.Setup(scene, film);
+    integrator.firstSample = firstSample;
+    integrator.Setup(scene, *film);
     integrator.RenderBlock(scene, {0, 0, Edge, Edge});
+    return film;
+}
+
+// Mean brightness (r + g + b) of every tile, one render.
+std::vector<double> TileMeans(const Scene& scene, SamplingMode mode, uint32_t seed) {
+    const auto film = Render(scene, mode, seed);
     std::vector<double> tiles((Edge / Tile) * (Edge / Tile), 0.0);
     for (int y = 0; y < Edge; ++y) {
         for (int x = 0; x < Edge; ++x) {
-            const float* p = film.accumulation + 4 * (y * Edge + x);
+            const float* p = film->accumulation + 4 * (y * Edge + x);
             tiles[(y / Tile) * (Edge / Tile) + x / Tile] +=
                 (p[0] + p[1] + p[2]) / p[3] / (Tile * Tile);
         }
@@ -234,6 +241,23 @@ TEST(LowNoiseSampling, RepeatableForOneSeed) {
               TileMeans(*scene, SamplingMode::LowNoise, 5));
     EXPECT_NE(TileMeans(*scene, SamplingMode::LowNoise, 5),
               TileMeans(*scene, SamplingMode::LowNoise, 6));
+}
+
+// The ranks of a cluster run take consecutive parts of every pixel's sequences: the halves
+// rendered from sample 0 and from sample 8 add up to the 16 samples from 0 (the filter's offsets,
+// which each process draws from its own stream, are all zero here).
+TEST(LowNoiseSampling, ConsecutivePartsOfTheSequencesMakeTheWhole) {
+    auto scene = SunAndSky();
+    scene->settings.filterRadius = 0.0f;
+    scene->settings.samples = 16;
+    const auto whole = Render(*scene, SamplingMode::LowNoise, 9);
+    scene->settings.samples = 8;
+    const auto first = Render(*scene, SamplingMode::LowNoise, 9);
+    const auto second = Render(*scene, SamplingMode::LowNoise, 9, 8);
+    for (int i = 0; i < Edge * Edge * 4; ++i) {
+        const float sum = first->accumulation[i] + second->accumulation[i];
+        ASSERT_NEAR(sum, whole->accumulation[i], 1e-5f * (1.0f + whole->accumulation[i])) << i;
+    }
 }
 
 }  // namespace
