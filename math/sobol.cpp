@@ -70,11 +70,15 @@ uint32_t HashCombine(uint32_t seed, uint32_t value) {
 
 UnitPoint ScrambledSobolPoint(uint32_t index, uint32_t seed) {
     const uint32_t shuffled = OwenScramble(index, seed);
+    // The coordinates' seeds: the two halves of a 64-bit mix of the seed (splitmix64's).
+    uint64_t h = (static_cast<uint64_t>(seed) + 0x9e3779b97f4a7c15ull) * 0xbf58476d1ce4e5b9ull;
+    h = (h ^ (h >> 27)) * 0x94d049bb133111ebull;
+    h ^= h >> 31;
     // OwenScramble(ReverseBits(y), s) is ReverseBits(LowerBitsPermutation(y, s)): the coordinates
     // are scrambled before their bits are put in fraction order.
-    const uint32_t first = LowerBitsPermutation(shuffled, HashMix(seed ^ 0x68bc21ebu));
+    const uint32_t first = LowerBitsPermutation(shuffled, static_cast<uint32_t>(h));
     const uint32_t second =
-        LowerBitsPermutation(PascalProduct(shuffled), HashMix(seed ^ 0x2c1b3c6du));
+        LowerBitsPermutation(PascalProduct(shuffled), static_cast<uint32_t>(h >> 32));
     return {ToUnit(ReverseBits(first)), ToUnit(ReverseBits(second))};
 }
 
