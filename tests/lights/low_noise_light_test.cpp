@@ -102,7 +102,7 @@ TEST(LowNoiseLights, SameExpectationAsTheDesignSample) {
 }
 
 TEST(LowNoiseLights, SphericalRectangleSpreadsDirectionsEvenly) {
-    const Vector3 corner(-0.4f, 0.3f, 1.0f), ex(1.5f, 0.5f, 0.2f), ey(-0.25f, 0.75f, 0.0f);
+    const Vector3 corner(-0.4f, 0.3f, 1.0f), ex(1.5f, 0.5f, 0.2f), ey(-0.31f, 0.75f, 0.45f);
     const Vector3 n = Cross(ex, ey).Normalized();
     const SphericalRectangle seen(Vector3(), corner, ex, ey);
     const double solidAngle = seen.SolidAngle();
@@ -121,8 +121,14 @@ TEST(LowNoiseLights, SphericalRectangleSpreadsDirectionsEvenly) {
     testing::ChiSquareOptions options;
     options.thetaBins = 40;
     options.phiBins = 80;
+    options.integrationSteps = 16;
     const auto result = testing::DirectionChiSquare(sampler, density, options);
     EXPECT_TRUE(result.passed) << result.message;
+    // Seen from its own plane, or with an edge of length 0, a rectangle covers no solid angle.
+    const Vector3 x(1, 0, 0), y(0, 1, 0);
+    EXPECT_EQ(SphericalRectangle(Vector3(5, 5, 1), Vector3(0, 0, 1), x, y).SolidAngle(), 0.0);
+    EXPECT_EQ(SphericalRectangle(Vector3(), corner, ex, Vector3()).SolidAngle(), 0.0);
+    EXPECT_EQ(SphericalRectangle(Vector3(), corner, Vector3(), ey).SolidAngle(), 0.0);
 }
 
 }  // namespace

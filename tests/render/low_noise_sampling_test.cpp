@@ -24,12 +24,14 @@
 #include "render/film.h"
 #include "render/material.h"
 #include "render/path_integrator.h"
+#include "render/sequence_sample.h"
+#include "tests/support/chi_square.h"
 #include "tests/support/scene_builder.h"
 
 namespace glintor {
 namespace {
 
-constexpr int Edge = 32, Tile = 16, SeedsPerMode = 8, Samples = 64;
+constexpr int Edge = 32, Tile = 16, SeedsPerMode = 12, Samples = 48;
 constexpr double Bound = 6.0;
 
 int AddMaterial(Scene& scene, std::unique_ptr<BxDFBase> bxdf) {
@@ -241,6 +243,29 @@ TEST(LowNoiseSampling, RepeatableForOneSeed) {
               TileMeans(*scene, SamplingMode::LowNoise, 5));
     EXPECT_NE(TileMeans(*scene, SamplingMode::LowNoise, 5),
               TileMeans(*scene, SamplingMode::LowNoise, 6));
+}
+
+// Neighbouring pixels, and different roles in one path, draw independent numbers: pairs of them
+// are uniform on the square.
+TEST(LowNoiseSampling, PixelsAndRolesDrawIndependentNumbers) {
+    constexpr int Bins = 16;
+    auto bin = [](float u) { return static_cast<int>(u * Bins); };
+    std::vector<double> pixels(Bins * Bins, 0.0), roles(Bins * Bins, 0.0);
+    for (uint32_t y = 0; y < 160; ++y) {
+        for (uint32_t x = 0; x < 400; ++x) {
+            const SequenceSample here(SequenceSample::PixelSeed(7, x, y), 3, 2);
+            const SequenceSample right(SequenceSample::PixelSeed(7, x + 1, y), 3, 2);
+            pixels[bin(here.Scatter(1).u) * Bins + bin(right.Scatter(1).u)] += 1.0;
+            roles[bin(here.Scatter(1).v) * Bins + bin(here.Light(1, 1).u)] += 1.0;
+        }
+    }
+    const std::vector<double> expected(Bins * Bins, 160.0 * 400.0 / (Bins * Bins));
+    testing::ChiSquareOptions options;
+    options.testCount = 2;
+    const auto a = testing::CountsChiSquare(pixels, expected, options);
+    const auto b = testing::CountsChiSquare(roles, expected, options);
+    EXPECT_TRUE(a.passed) << a.message;
+    EXPECT_TRUE(b.passed) << b.message;
 }
 
 // The ranks of a cluster run take consecutive parts of every pixel's sequences: the halves
