@@ -53,7 +53,7 @@ SphereAreaLight MakeSphere() {
     SphereAreaLight light;
     light.Pos = Vector3(0.5f, 0.2f, 2.0f);
     light.Radius = 0.7f;
-    light.Color = Vector3(1.0f, 0.8f, 0.6f);
+    light.Color = Vector3(0.25f, 0.5f, 0.25f);
     light.Power = 3.0f;
     light.Prepare();
     return light;
@@ -99,6 +99,10 @@ TEST(LowNoiseLights, SameExpectationAsTheDesignSample) {
     // From inside the sphere and from behind the rectangle nothing is lit, as with Sample.
     EXPECT_EQ(GridMean(sphere, true, Vector3(0.5f, 0.3f, 2.1f), up).used, 0);
     EXPECT_EQ(GridMean(rectangle, true, Vector3(0.3f, -0.2f, 3.0f), up * -1.0f).used, 0);
+    // A colour whose components sum to 0 lights nothing, as with Sample.
+    SphereAreaLight balanced = MakeSphere();
+    balanced.Color = Vector3(1.0f, -1.0f, 0.0f);
+    EXPECT_EQ(GridMean(balanced, true, Vector3(0, 0, 0), up, 16).used, 0);
 }
 
 TEST(LowNoiseLights, SphericalRectangleSpreadsDirectionsEvenly) {
