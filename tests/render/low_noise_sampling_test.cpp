@@ -11,6 +11,7 @@
 #include <cmath>
 #include <functional>
 #include <memory>
+#include <set>
 #include <vector>
 
 #include "geometry/object_base.h"
@@ -267,6 +268,17 @@ TEST(LowNoiseSampling, PixelsAndRolesDrawIndependentNumbers) {
     const auto b = testing::CountsChiSquare(roles, expected, options);
     EXPECT_TRUE(a.passed) << a.message;
     EXPECT_TRUE(b.passed) << b.message;
+    // No two roles of a path share their numbers.
+    const SequenceSample sample(SequenceSample::PixelSeed(7, 3, 4), 5, 3);
+    std::set<float> seen = {sample.Lens().u};
+    for (int depth = 0; depth < 4; ++depth) {
+        seen.insert(sample.Scatter(depth).u);
+        seen.insert(sample.Roulette(depth));
+        for (int slot = 0; slot < 3; ++slot) {
+            seen.insert(sample.Light(depth, slot).u);
+        }
+    }
+    EXPECT_EQ(seen.size(), 1u + 4u * 5u);
 }
 
 // The ranks of a cluster run take consecutive parts of every pixel's sequences: the halves
