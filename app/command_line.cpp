@@ -18,8 +18,16 @@ constexpr int MinSamples = 1, MaxSamples = 10000;
 constexpr int MinThreads = 0, MaxThreads = 32;
 constexpr int MinFilmEdge = 128, MaxFilmEdge = 2048;
 constexpr int MinDepth = 1, MaxDepth = 128;
+constexpr int MinSeed = 0, MaxSeed = 2147483647;
 
-enum LongOnly { SizeOption = 256, DepthOption, NoWindowOption, VersionOption };
+enum LongOnly {
+    SizeOption = 256,
+    DepthOption,
+    NoWindowOption,
+    VersionOption,
+    SamplingOption,
+    SeedOption
+};
 
 const option Options[] = {
     {"output", required_argument, nullptr, 'o'},
@@ -27,6 +35,8 @@ const option Options[] = {
     {"threads", required_argument, nullptr, 't'},
     {"size", required_argument, nullptr, SizeOption},
     {"depth", required_argument, nullptr, DepthOption},
+    {"sampling", required_argument, nullptr, SamplingOption},
+    {"seed", required_argument, nullptr, SeedOption},
     {"no-window", no_argument, nullptr, NoWindowOption},
     {"quiet", no_argument, nullptr, 'q'},
     {"help", no_argument, nullptr, 'h'},
@@ -152,6 +162,21 @@ ParsedCommandLine ParseCommandLine(int argc, char** argv) {
                     return Refusal(WholeNumberRefusal(c, optarg, MinDepth, MaxDepth));
                 }
                 break;
+            case SamplingOption: {
+                const std::string mode = optarg;
+                if (mode != "design" && mode != "low-noise") {
+                    return Refusal("--sampling needs design or low-noise, not '" + mode + "'");
+                }
+                options.sampling = mode == "design" ? SamplingMode::Design : SamplingMode::LowNoise;
+                break;
+            }
+            case SeedOption:
+                if (const auto seed = ReadWhole(optarg, MinSeed, MaxSeed)) {
+                    options.seed = static_cast<uint32_t>(*seed);
+                } else {
+                    return Refusal(WholeNumberRefusal(c, optarg, MinSeed, MaxSeed));
+                }
+                break;
             case NoWindowOption:
                 options.noWindow = true;
                 break;
@@ -206,6 +231,10 @@ std::string HelpText(const std::string& program) {
            "  -t, --threads N    render threads (1 to 32; 0 for one per processor)\n"
            "      --size WxH     film size in pixels (each 128 to 2048)\n"
            "      --depth N      maximum path depth (1 to 128)\n"
+           "      --sampling design|low-noise\n"
+           "                     how numbers are drawn: design (the default) or low-noise,\n"
+           "                     the same expected picture with less noise\n"
+           "      --seed N       random streams of the run (0 to 2147483647)\n"
            "      --no-window    render without the preview window\n"
            "  -q, --quiet        no progress lines\n"
            "  -h, --help         this text\n"
@@ -230,6 +259,13 @@ void ApplyOverrides(const CommandLine& options, Scene& scene) {
     if (options.maxDepth) {
         settings.maxDepth = *options.maxDepth;
         std::printf("Command line: MaxDepth = %d\n", settings.maxDepth);
+    }
+    // Design is what a run without the option does; only a departure from it is worth a line.
+    if (options.sampling == SamplingMode::LowNoise) {
+        std::printf("Command line: Sampling = low-noise\n");
+    }
+    if (options.seed) {
+        std::printf("Command line: Seed = %u\n", *options.seed);
     }
     for (const std::string& output : options.outputs) {
         std::printf("Command line: Output = %s\n", output.c_str());

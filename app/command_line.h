@@ -3,9 +3,12 @@
 // quick previews, and choose a run without window or progress lines.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "render/sampling_mode.h"
 
 namespace glintor {
 
@@ -24,6 +27,9 @@ struct CommandLine {
     std::optional<int> threads;
     std::optional<FilmSize> size;
     std::optional<int> maxDepth;
+    std::optional<SamplingMode> sampling;
+    // Picks the random streams (and the low-noise sequences); without it, the usual ones.
+    std::optional<uint32_t> seed;
     bool noWindow = false;
     bool quiet = false;
 };

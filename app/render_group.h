@@ -43,6 +43,11 @@ public:
         const int size = Size(), rank = Rank();
         return samplesPerPixel / size + (rank < samplesPerPixel % size ? 1 : 0);
     }
+    // Where this rank's share starts among a pixel's samples: after the shares of lower ranks.
+    int FirstSample(int samplesPerPixel) const {
+        const int size = Size(), rank = Rank(), extra = samplesPerPixel % size;
+        return rank * (samplesPerPixel / size) + (rank < extra ? rank : extra);
+    }
 };
 
 // A plain run: one process, which loads, renders and writes alone.

@@ -77,7 +77,12 @@ int StartRendering(Scene& scene, const CommandLine& options, const std::string& 
     // own; a share of nothing leaves its film empty.
     scene.settings.samples = group.SampleShare(session.samplesPerPixel);
     const int running = scene.settings.samples > 0 ? threads : 0;
-    job.seed = RandomGenerator::DefaultSeed + static_cast<uint32_t>(group.Rank());
+    // Ranks draw from streams of their own but walk one set of sequences, each its own part.
+    const uint32_t seed = options.seed.value_or(RandomGenerator::DefaultSeed);
+    job.seed = seed + static_cast<uint32_t>(group.Rank());
+    job.sampling = options.sampling.value_or(SamplingMode::Design);
+    job.sequenceSeed = seed;
+    job.firstSample = static_cast<uint32_t>(group.FirstSample(session.samplesPerPixel));
     job.scene = &scene;
     job.film = &film;
     job.activeThreads = running;

@@ -2,12 +2,18 @@
 
 #include <cmath>
 
+#include "lights/spherical_rectangle.h"
+
 namespace glintor {
 
 namespace {
 
 constexpr float InvTwoPi = 0.15915494f;
 constexpr float HalfPi = 1.5707964f;
+constexpr double Pi = 3.14159265358979323846;
+// Squared distance, in units of the light's area, within which the low-noise sample spreads the
+// points over the solid angle rather than the area.
+constexpr float NearLightFactor = 2.0f;
 
 // Affine transform acting on column vectors, kept as its top three rows.
 struct Transform {
@@ -138,22 +144,61 @@ void AreaLight::Sample(Vector3& radiance, const PathSample& sample, RandomGenera
                        Ray& shadowRay, const Vector3& point, const Vector3& normal,
                        float& pdf) const {
     const Vector3 p = Corners[0] - Edge1 * sample.lightU - Edge2 * sample.lightV;
+    LightPath path;
+    if (!Towards(p, point, normal, path)) {
+        RejectSample(radiance, pdf);
+        return;
+    }
+    pdf = InvTwoPi / (Extent * path.cosLight) * path.dist2;
+    AcceptSurfaceSample(radiance, pdf, shadowRay, point, path.w, path.dist);
+}
+
+// Sample's value, f · Le · cos · 2π · Extent · cosL / dist² per sample, is 2π · f · Le · cos per
+// unit solid angle: drawing the point evenly over the solid angle Ω the rectangle subtends, with
+// pdf 1 / (2π · Ω), gives f · Le · cos · 2π · Ω, which has the same expectation and no longer
+// swings with the distance and the light's cosine. The points Sample rejects (behind the
+// emitting side, below the lit surface) are rejected here too.
+void AreaLight::SampleLowNoise(Vector3& radiance, const PathSample& sample,
+                               RandomGenerator& generator, Ray& shadowRay, const Vector3& point,
+                               const Vector3& normal, float& pdf) const {
+    // From behind the emitting side (or in its plane) every point of Sample is rejected.
+    if (!(Dot(Normal, Corners[0] - point) < 0.0f)) {
+        RejectSample(radiance, pdf);
+        return;
+    }
+    // Seen from afar, distance and cosine hardly change over the rectangle and the even spread
+    // over its area is as good, for a fraction of the cost (both are exact, so either may be used
+    // at any point). The same holds when the angles are too small to be told apart.
+    if ((point - Pos).LengthSquared() > NearLightFactor * Extent) {
+        Sample(radiance, sample, generator, shadowRay, point, normal, pdf);
+        return;
+    }
+    const SphericalRectangle seen(point, Corners[0], -Edge1, -Edge2);
+    if (!(seen.SolidAngle() > 1e-7)) {
+        Sample(radiance, sample, generator, shadowRay, point, normal, pdf);
+        return;
+    }
+    LightPath path;
+    if (!Towards(seen.Point(sample.lightU, sample.lightV), point, normal, path)) {
+        RejectSample(radiance, pdf);
+        return;
+    }
+    pdf = static_cast<float>(1.0 / (2.0 * Pi * seen.SolidAngle()));
+    AcceptSurfaceSample(radiance, pdf, shadowRay, point, path.w, path.dist);
+}
+
+bool AreaLight::Towards(const Vector3& p, const Vector3& point, const Vector3& normal,
+                        LightPath& path) const {
     const Vector3 d = p - point;
-    const float dist2 = d.LengthSquared();
+    path.dist2 = d.LengthSquared();
     // A lit point on the rectangle itself has no direction towards the sampled point.
-    if (!(dist2 > 0.0f) || !std::isfinite(dist2)) {
-        RejectSample(radiance, pdf);
-        return;
+    if (!(path.dist2 > 0.0f) || !std::isfinite(path.dist2)) {
+        return false;
     }
-    const float dist = std::sqrt(dist2);
-    const Vector3 w = d * (1.0f / dist);
-    const float cosLight = Dot(Normal, -w);
-    if (cosLight < 0.0f || Dot(w, normal) < 0.0f) {
-        RejectSample(radiance, pdf);
-        return;
-    }
-    pdf = InvTwoPi / (Extent * cosLight) * dist2;
-    AcceptSurfaceSample(radiance, pdf, shadowRay, point, w, dist);
+    path.dist = std::sqrt(path.dist2);
+    path.w = d * (1.0f / path.dist);
+    path.cosLight = Dot(Normal, -path.w);
+    return !(path.cosLight < 0.0f || Dot(path.w, normal) < 0.0f);
 }
 
 void AreaLight::Emitted(Vector3& radiance, const Vector3& direction, const Vector3* normal) const {

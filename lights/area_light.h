@@ -21,6 +21,12 @@ public:
     void Sample(Vector3& radiance, const PathSample& sample, RandomGenerator& generator,
                 Ray& shadowRay, const Vector3& point, const Vector3& normal,
                 float& pdf) const override;
+    // Draws the point evenly over the solid angle the rectangle subtends at the lit point
+    // (spherical-rectangle sampling) and reports the pdf 1 / (2π · solid angle) that keeps
+    // Sample's expectation.
+    void SampleLowNoise(Vector3& radiance, const PathSample& sample, RandomGenerator& generator,
+                        Ray& shadowRay, const Vector3& point, const Vector3& normal,
+                        float& pdf) const override;
     // The normal is the one Intersect wrote (Normal); without one the answer is black.
     void Emitted(Vector3& radiance, const Vector3& direction, const Vector3* normal) const override;
     // Two-sided test against both triangles within the ray's [tMin, tMax] and up to hit.distance
@@ -37,6 +43,19 @@ public:
     Vector3 Edge2;                         // Corners[0] - Corners[3]
     Vector3 Corners[4];
     int Triangles[2][3] = {{0, 0, 0}, {0, 0, 0}};
+
+private:
+    // From the lit point to a point p of the rectangle.
+    struct LightPath {
+        Vector3 w;  // unit direction
+        float dist = 0.0f;
+        float dist2 = 0.0f;
+        float cosLight = 0.0f;
+    };
+    // False when Sample rejects p: the lit point on the light, behind its emitting side, or the
+    // light below the lit surface.
+    bool Towards(const Vector3& p, const Vector3& point, const Vector3& normal,
+                 LightPath& path) const;
 };
 
 }  // namespace glintor

@@ -47,6 +47,16 @@ public:
                         Ray& shadowRay, const Vector3& point, const Vector3& normal,
                         float& pdf) const = 0;
 
+    // The low-noise sampling mode's sample: the same kind of answer, with the point drawn by a
+    // density of the light's choosing and the pdf rescaled to match, so that for uniform lightU and
+    // lightV the caller's estimator f * radiance * cos / pdf has the same expectation as with
+    // Sample, for any f. Lights without a better density answer as Sample does.
+    virtual void SampleLowNoise(Vector3& radiance, const PathSample& sample,
+                                RandomGenerator& generator, Ray& shadowRay, const Vector3& point,
+                                const Vector3& normal, float& pdf) const {
+        Sample(radiance, sample, generator, shadowRay, point, normal, pdf);
+    }
+
     // normal may be null (lights at infinity).
     virtual void Emitted(Vector3& radiance, const Vector3& direction,
                          const Vector3* normal) const = 0;

@@ -18,6 +18,11 @@ public:
     void Sample(Vector3& radiance, const PathSample& sample, RandomGenerator& generator,
                 Ray& shadowRay, const Vector3& point, const Vector3& normal,
                 float& pdf) const override;
+    // Draws the point uniformly on the cap of the sphere visible from the lit point and divides
+    // Sample's pdf by the cap's share of the sphere's area: no draw is thrown away.
+    void SampleLowNoise(Vector3& radiance, const PathSample& sample, RandomGenerator& generator,
+                        Ray& shadowRay, const Vector3& point, const Vector3& normal,
+                        float& pdf) const override;
     // The normal is the one Intersect wrote; without one there is no surface to emit from and the
     // answer is black.
     void Emitted(Vector3& radiance, const Vector3& direction, const Vector3* normal) const override;
@@ -28,6 +33,12 @@ public:
 
     Vector3 Pos;
     float Radius = 1.0f;
+
+private:
+    // The rest of a sample once the unit direction s of the sphere point is drawn; share is the
+    // part of the sphere's area the draw covers.
+    void SampleSpherePoint(Vector3& radiance, const Vector3& s, float share, Ray& shadowRay,
+                           const Vector3& point, const Vector3& normal, float& pdf) const;
 };
 
 }  // namespace glintor

@@ -43,6 +43,20 @@ void Camera::Setup(const Vector3& eye, const Vector3& lookAt, const Vector3& up,
 
 void Camera::GenerateRay(float filmX, float filmY, RandomGenerator& generator, float lensRadius,
                          float focalDistance, Ray& ray) const {
+    const DiskPoint lens = lensRadius > 0.0f ? DiskSample(generator) : DiskPoint{};
+    GenerateRayAt(filmX, filmY, lens, lensRadius, focalDistance, ray);
+}
+
+void Camera::GenerateRay(float filmX, float filmY, const UnitPoint& lensNumbers, float lensRadius,
+                         float focalDistance, Ray& ray) const {
+    // The order in which DiskSample hands its two draws to the disk map.
+    const DiskPoint lens =
+        lensRadius > 0.0f ? ConcentricDisk(lensNumbers.v, lensNumbers.u) : DiskPoint{};
+    GenerateRayAt(filmX, filmY, lens, lensRadius, focalDistance, ray);
+}
+
+void Camera::GenerateRayAt(float filmX, float filmY, const DiskPoint& lens, float lensRadius,
+                           float focalDistance, Ray& ray) const {
     // The divisor is width - 1 so that the first and last pixel centres of a row map to -0.5 and
     // +0.5. A film one pixel across has no span to divide; its only centre looks straight ahead.
     const float sx = filmWidth > 1.0f ? filmX / (filmWidth - 1.0f) - 0.5f : 0.0f;
@@ -54,7 +68,6 @@ void Camera::GenerateRay(float filmX, float filmY, RandomGenerator& generator, f
         ray.direction = direction;
         return;
     }
-    const DiskPoint lens = DiskSample(generator);
     const Vector3 focus = position + direction * focalDistance;
     ray.origin = position + Vector3(lens.x * lensRadius, lens.y * lensRadius, 0.0f);
     ray.direction = (focus - ray.origin).Normalized();

@@ -16,6 +16,8 @@
 #pragma once
 
 #include "math/random.h"
+#include "math/sampling.h"
+#include "math/sobol.h"
 #include "math/vector.h"
 
 namespace glintor {
@@ -59,6 +61,15 @@ struct Camera {
     // and the ray aims at the point focalDistance along the pinhole direction.
     void GenerateRay(float filmX, float filmY, RandomGenerator& generator, float lensRadius,
                      float focalDistance, Ray& ray) const;
+    // The same ray with the lens point made from two given numbers in [0, 1) instead of two
+    // draws (u in place of the first draw, v of the second).
+    void GenerateRay(float filmX, float filmY, const UnitPoint& lensNumbers, float lensRadius,
+                     float focalDistance, Ray& ray) const;
+
+private:
+    // lens is the unit-disk point, used only when lensRadius > 0.
+    void GenerateRayAt(float filmX, float filmY, const DiskPoint& lens, float lensRadius,
+                       float focalDistance, Ray& ray) const;
 };
 
 }  // namespace glintor

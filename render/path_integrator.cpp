@@ -57,6 +57,60 @@ bool IsShadowed(const Scene& scene, const Ray& shadowRay) {
     return false;
 }
 
+// Where the numbers of a path come from. Trace asks for them at the same points in both modes.
+class DesignNumbers {
+public:
+    explicit DesignNumbers(RandomGenerator& generator) : generator_(generator) {}
+
+    void DrawScatter(PathSample& sample) {
+        sample.scatterU = generator_.UniformFloat();
+        sample.scatterV = generator_.UniformFloat();
+    }
+    void DrawLight(PathSample& sample, int) {
+        sample.lightU = generator_.UniformFloat();
+        sample.lightV = generator_.UniformFloat();
+    }
+    void SampleLight(const LightBase& light, Vector3& radiance, const PathSample& sample,
+                     Ray& shadowRay, const Vector3& point, const Vector3& normal, float& pdf) {
+        light.Sample(radiance, sample, generator_, shadowRay, point, normal, pdf);
+    }
+    float DrawRoulette(const PathSample&) { return generator_.UniformFloat(); }
+
+private:
+    RandomGenerator& generator_;
+};
+
+// Each role at each vertex has a pair of its own in the pixel's sequences, so that a role's
+// numbers are spread over the pixel's samples whichever branches the paths take. The numbers land
+// in the same fields of the path sample as the generator's would, so a scattering model that
+// reads lightU still finds the last light sample's (or an earlier vertex's) number: the pattern of
+// shared numbers, and with it the expectation, is the design's.
+class LowNoiseNumbers {
+public:
+    LowNoiseNumbers(const SequenceSample& sequence, RandomGenerator& generator)
+        : sequence_(sequence), generator_(generator) {}
+
+    void DrawScatter(PathSample& sample) {
+        const UnitPoint p = sequence_.Scatter(sample.depth);
+        sample.scatterU = p.u;
+        sample.scatterV = p.v;
+    }
+    void DrawLight(PathSample& sample, int slot) {
+        const UnitPoint p = sequence_.Light(sample.depth, slot);
+        sample.lightU = p.u;
+        sample.lightV = p.v;
+    }
+    void SampleLight(const LightBase& light, Vector3& radiance, const PathSample& sample,
+                     Ray& shadowRay, const Vector3& point, const Vector3& normal, float& pdf) {
+        light.SampleLowNoise(radiance, sample, generator_, shadowRay, point, normal, pdf);
+    }
+    float DrawRoulette(const PathSample& sample) { return sequence_.Roulette(sample.depth); }
+
+private:
+    const SequenceSample& sequence_;
+    RandomGenerator& generator_;
+};
+
 }  // namespace
 
 PathIntegrator::PathIntegrator() = default;
@@ -83,19 +137,33 @@ void PathIntegrator::RenderBlock(const Scene& scene, const PixelBlock& block) {
     camera.Setup(scene.cameraPos, scene.cameraLookAt, scene.cameraUp,
                  FieldOfView(scene.fov, scene.focalLength));
     Ray ray(Vector3(), Vector3(), RayInfinity);
+    const int lightSlots = static_cast<int>(scene.lights.size()) * scene.settings.shadowRays;
 
     for (uint32_t y = block.y; y < block.y + block.height; ++y) {
         for (uint32_t x = block.x; x < block.x + block.width; ++x) {
+            const uint32_t pixelSeed = SequenceSample::PixelSeed(sequenceSeed, x, y);
             Vector3 sum;
             int kept = 0;
             for (int j = 0; j < samples; ++j) {
-                camera.GenerateRay(static_cast<float>(x) + offsetX[j],
-                                   static_cast<float>(y) + offsetY[j], generator, scene.lensRadius,
-                                   scene.focalPoint, ray);
-                ++sampleCount;
+                const float filmX = static_cast<float>(x) + offsetX[j];
+                const float filmY = static_cast<float>(y) + offsetY[j];
                 Vector3 colour;
                 PathSample sample;
-                Radiance(ray, scene, colour, sample);
+                if (sampling == SamplingMode::LowNoise) {
+                    const SequenceSample numbers(pixelSeed, firstSample + static_cast<uint32_t>(j),
+                                                 lightSlots);
+                    camera.GenerateRay(filmX, filmY, numbers.Lens(), scene.lensRadius,
+                                       scene.focalPoint, ray);
+                    ++sampleCount;
+                    sequence_ = &numbers;
+                    Radiance(ray, scene, colour, sample);
+                    sequence_ = nullptr;
+                } else {
+                    camera.GenerateRay(filmX, filmY, generator, scene.lensRadius, scene.focalPoint,
+                                       ray);
+                    ++sampleCount;
+                    Radiance(ray, scene, colour, sample);
+                }
                 // One NaN would poison the pixel for good; such samples are counted and left
                 // out, and the pixel's weight counts only the samples that stayed.
                 if (IsFinite(colour)) {
@@ -112,6 +180,16 @@ void PathIntegrator::RenderBlock(const Scene& scene, const PixelBlock& block) {
 
 void PathIntegrator::Radiance(const Ray& cameraRay, const Scene& scene, Vector3& colour,
                               PathSample& sample) {
+    if (sequence_ != nullptr) {
+        Trace(cameraRay, scene, colour, sample, LowNoiseNumbers(*sequence_, generator));
+    } else {
+        Trace(cameraRay, scene, colour, sample, DesignNumbers(generator));
+    }
+}
+
+template <typename Numbers>
+void PathIntegrator::Trace(const Ray& cameraRay, const Scene& scene, Vector3& colour,
+                           PathSample& sample, Numbers numbers) {
     const RenderSettings& settings = scene.settings;
     if (sample.depth >= settings.maxDepth) {
         return;
@@ -121,8 +199,7 @@ void PathIntegrator::Radiance(const Ray& cameraRay, const Scene& scene, Vector3&
     Ray ray = cameraRay;
 
     for (;;) {
-        sample.scatterU = generator.UniformFloat();
-        sample.scatterV = generator.UniformFloat();
+        numbers.DrawScatter(sample);
         ++rayCount;
 
         // Nearest object: each object only accepts hits nearer than the record's distance, so
@@ -194,14 +271,15 @@ void PathIntegrator::Radiance(const Ray& cameraRay, const Scene& scene, Vector3&
             const Vector3 weight = throughput * surface;
             Ray shadowRay(Vector3(), Vector3(), RayInfinity);
             const float shadowRays = static_cast<float>(settings.shadowRays);
+            int slot = 0;
             for (const auto& light : scene.lights) {
                 for (int s = 0; s < settings.shadowRays; ++s) {
                     ++rayCount;
                     float pdf = 0.0f;
-                    sample.lightU = generator.UniformFloat();
-                    sample.lightV = generator.UniformFloat();
+                    numbers.DrawLight(sample, slot++);
                     Vector3 radiance;
-                    light->Sample(radiance, sample, generator, shadowRay, hit.point, nFacing, pdf);
+                    numbers.SampleLight(*light, radiance, sample, shadowRay, hit.point, nFacing,
+                                        pdf);
                     if (pdf > 0.0f && !radiance.IsBlack() && !IsShadowed(scene, shadowRay)) {
                         const Vector3 f = bxdf.Evaluate(wo, shadowRay.direction, nFacing);
                         const Vector3 term =
@@ -226,7 +304,7 @@ void PathIntegrator::Radiance(const Ray& cameraRay, const Scene& scene, Vector3&
         if (sample.depth > settings.rrDepth) {
             const float largest = std::fmax(throughput.x, std::fmax(throughput.y, throughput.z));
             const float p = std::fmax(largest, settings.rrProbability);
-            if (!(generator.UniformFloat() < p)) {
+            if (!(numbers.DrawRoulette(sample) < p)) {
                 return;
             }
             throughput = Divided(throughput, p);

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "render/sequence_sample.h"
 #include "render/surface_integrator.h"
 
 namespace glintor {
@@ -20,6 +21,11 @@ public:
     void RenderBlock(const Scene& scene, const PixelBlock& block) override;
     void Radiance(const Ray& ray, const Scene& scene, Vector3& colour, PathSample& sample) override;
 
+    // Set before Setup; see RenderJob.
+    SamplingMode sampling = SamplingMode::Design;
+    uint32_t sequenceSeed = RandomGenerator::DefaultSeed;
+    uint32_t firstSample = 0;
+
     RandomGenerator generator;
     Film* film = nullptr;
     // Since the owning thread last collected them.
@@ -30,6 +36,13 @@ public:
     // Sub-pixel offsets of the pixel filter, one pair per sample of a pixel. 64-byte aligned.
     float* offsetX = nullptr;
     float* offsetY = nullptr;
+
+private:
+    template <typename Numbers>
+    void Trace(const Ray& cameraRay, const Scene& scene, Vector3& colour, PathSample& sample,
+               Numbers numbers);
+    // LowNoise only: the numbers of the camera sample being traced.
+    const SequenceSample* sequence_ = nullptr;
 };
 
 }  // namespace glintor

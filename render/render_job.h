@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "math/random.h"
+#include "render/sampling_mode.h"
 
 namespace glintor {
 
@@ -70,6 +71,12 @@ struct RenderJob {
     // Every render thread's generator starts from it. Processes that share one picture each take
     // their own, so that their samples differ.
     uint32_t seed = RandomGenerator::DefaultSeed;
+    SamplingMode sampling = SamplingMode::Design;
+    // LowNoise only: picks the scrambles of every pixel's sequences, the same in every process
+    // of a group, and the position in each pixel's sequence of this process's first sample.
+    // Processes sharing a picture take consecutive parts of each sequence.
+    uint32_t sequenceSeed = RandomGenerator::DefaultSeed;
+    uint32_t firstSample = 0;
 
     RenderJob();
     ~RenderJob();

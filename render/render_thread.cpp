@@ -80,6 +80,9 @@ void CRenderThread::Run(void* jobArgument) {
     {
         PathIntegrator integrator;
         integrator.generator.Seed(job.seed);
+        integrator.sampling = job.sampling;
+        integrator.sequenceSeed = job.sequenceSeed;
+        integrator.firstSample = job.firstSample;
         integrator.Setup(*job.scene, *job.film);
         bool finishedBlock = false;
         // The last hand-over happens in the iteration that finds the list empty, so the totals

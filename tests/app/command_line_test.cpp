@@ -42,7 +42,8 @@ ParsedCommandLine Parse(std::initializer_list<const char*> words) {
 TEST(CommandLine, EveryOptionLongOrShortBeforeOrAfterTheScene) {
     const ParsedCommandLine all = Parse(
         {"glintor", "-o", "a.png", "--spp", "9", "scene.xml", "--threads=2", "--size", "320x240",
-         "--depth", "4", "--no-window", "-q", "--output=b.EXR", "-t", "3", "-oc.pfm"});
+         "--depth", "4", "--no-window", "-q", "--output=b.EXR", "-t", "3", "-oc.pfm",
+         "--sampling=low-noise", "--seed", "2147483647"});
     ASSERT_EQ(all.action, CommandLineAction::Render) << all.message;
     const CommandLine& o = all.options;
     EXPECT_EQ(o.sceneFile, "scene.xml");
@@ -55,20 +56,25 @@ TEST(CommandLine, EveryOptionLongOrShortBeforeOrAfterTheScene) {
     EXPECT_EQ(o.maxDepth, 4);
     EXPECT_TRUE(o.noWindow);
     EXPECT_TRUE(o.quiet);
+    EXPECT_EQ(o.sampling, SamplingMode::LowNoise);
+    EXPECT_EQ(o.seed, 2147483647u);
 
     const ParsedCommandLine bare = Parse({"glintor", "scene.xml"});
     EXPECT_EQ(bare.action, CommandLineAction::Render);
     EXPECT_FALSE(bare.options.samples || bare.options.threads || bare.options.size ||
                  bare.options.maxDepth || bare.options.noWindow || bare.options.quiet ||
-                 !bare.options.outputs.empty());
+                 !bare.options.outputs.empty() || bare.options.sampling || bare.options.seed);
     // The ends of each range are allowed, 0 threads meaning one per processor.
     const ParsedCommandLine edges =
-        Parse({"glintor", "-s10000", "-t0", "--size=2048x128", "--depth=128", "s.xml", "--spp=1"});
+        Parse({"glintor", "-s10000", "-t0", "--size=2048x128", "--depth=128", "s.xml", "--spp=1",
+               "--sampling", "design", "--seed=0"});
     ASSERT_EQ(edges.action, CommandLineAction::Render) << edges.message;
     EXPECT_EQ(edges.options.samples, 1);
     EXPECT_EQ(edges.options.threads, 0);
     EXPECT_EQ(edges.options.size->width, 2048);
     EXPECT_EQ(edges.options.maxDepth, 128);
+    EXPECT_EQ(edges.options.sampling, SamplingMode::Design);
+    EXPECT_EQ(edges.options.seed, 0u);
 
     EXPECT_EQ(Parse({"glintor"}).action, CommandLineAction::ShowUsage);
     EXPECT_EQ(Parse({"glintor", "s.xml", "-h", "--bogus"}).action, CommandLineAction::ShowHelp);
@@ -113,6 +119,10 @@ TEST(CommandLine, RefusalsNameTheOptionAndTheValue) {
          "--output needs a name ending in .png, .exr or .pfm, not 'a.jpg'"},
         {{"glintor", "-o", "a.exr/b", "s.xml"},
          "--output needs a name ending in .png, .exr or .pfm, not 'a.exr/b'"},
+        {{"glintor", "--sampling", "fast", "s.xml"},
+         "--sampling needs design or low-noise, not 'fast'"},
+        {{"glintor", "--seed", "-1", "s.xml"},
+         "--seed needs a whole number from 0 to 2147483647, not '-1'"},
         {{"glintor", "-q"}, "no scene file given"},
     };
     for (const Case& c : cases) {
@@ -147,7 +157,8 @@ TEST_F(ProgramOptions, HelpVersionAndARefusalThatWritesNothing) {
     EXPECT_EQ(Run({"glintor", "--help"}), 0);
     EXPECT_EQ(out_.rfind("Usage: glintor SceneFile.xml\n", 0), 0u) << out_;
     for (const char* option : {"--output FILE", "--spp N", "--threads N", "--size WxH", "--depth N",
-                               "--no-window", "--quiet", "--help", "--version"}) {
+                               "--sampling design|low-noise", "--seed N", "--no-window", "--quiet",
+                               "--help", "--version"}) {
         EXPECT_NE(out_.find(option), std::string::npos) << option;
     }
     EXPECT_EQ(Run({"glintor", "--version"}), 0);
@@ -173,12 +184,16 @@ TEST_F(ProgramOptions, OverridesReachThePictureTheLogAndTheConsole) {
     // Output names are taken from where the program starts, not from the scene's folder.
     fs::current_path(folder);
     home_ = fs::current_path();
-    EXPECT_EQ(Run({"glintor", "--no-window", "-q", "-o", "linear.exr", "scenes/scene.xml", "-s",
-                   "3", "-t", "1", "--size", "160x128", "--depth", "2", "--output", "tone.png"}),
+    EXPECT_EQ(Run({"glintor",          "--no-window", "-q",        "-o",     "linear.exr",
+                   "scenes/scene.xml", "-s",          "3",         "-t",     "1",
+                   "--size",           "160x128",     "--depth",   "2",      "--output",
+                   "tone.png",         "--sampling",  "low-noise", "--seed", "11"}),
               0);
-    for (const char* line : {"\nCommand line: Samples = 3\n", "\nCommand line: Threads = 1\n",
-                             "\nCommand line: Size = 160x128\n", "\nCommand line: MaxDepth = 2\n",
-                             "Rendering Threads = 1\n", "\nSaved\n"}) {
+    for (const char* line :
+         {"\nCommand line: Samples = 3\n", "\nCommand line: Threads = 1\n",
+          "\nCommand line: Size = 160x128\n", "\nCommand line: MaxDepth = 2\n",
+          "\nCommand line: Sampling = low-noise\n", "\nCommand line: Seed = 11\n",
+          "Rendering Threads = 1\n", "\nSaved\n"}) {
         const size_t at = out_.find(line);
         EXPECT_NE(at, std::string::npos) << line << " in\n" << out_;
         EXPECT_EQ(out_.find(line, at + 1), std::string::npos) << line;
