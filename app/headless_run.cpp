@@ -1,12 +1,15 @@
 #include "app/headless_run.h"
 
+#include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <thread>
 
 #include "app/render_group.h"
+#include "platform/stop_signals.h"
 #include "render/render_job.h"
 
 namespace glintor {
@@ -30,7 +33,28 @@ std::string FormatDuration(double seconds) {
     return text;
 }
 
+const char* SignalName(int number) {
+    switch (number) {
+        case SIGTERM:
+            return "SIGTERM";
+        case SIGINT:
+            return "SIGINT";
+        case SIGHUP:
+            return "SIGHUP";
+        default:
+            return "a signal";
+    }
+}
+
 }  // namespace
+
+std::string FormatStopLine(int signalNumber, uint32_t blocksDone, uint32_t blockCount,
+                           const std::string& film) {
+    return std::string("Stopped by ") + SignalName(signalNumber) + ": " +
+           std::to_string(blocksDone) + " of " + std::to_string(blockCount) + " blocks done; " +
+           (film.empty() ? std::string("no film kept (--film keeps one to resume from)")
+                         : "the film is in '" + film + "'");
+}
 
 std::string FormatProgressLine(uint32_t blocksDone, uint32_t blockCount,
                                const StatusFigures& figures) {
@@ -62,9 +86,16 @@ int RunHeadless(RenderSession& session) {
         pthread_mutex_unlock(&job.lock);
         return n;
     };
+    double nextCheckpoint = session.checkpointSeconds;
     while (active() > 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(PollMilliseconds));
         job.clock.Tick();
+        if (StopSignal() != 0) {
+            job.stopRequested = true;
+        } else if (session.checkpointSeconds > 0 && job.clock.total >= nextCheckpoint) {
+            session.SaveCheckpoint();
+            nextCheckpoint = job.clock.total + session.checkpointSeconds;
+        }
         const uint32_t done = job.BlocksDone();
         // The finished picture gets its line below, once, with the clock read after the end.
         if (quiet || done == job.blockCount) {
@@ -79,7 +110,7 @@ int RunHeadless(RenderSession& session) {
         }
         std::fflush(stderr);
     }
-    RenderTotals totals{job.sampleTotal, job.rayTotal, job.droppedSamples};
+    RenderTotals totals{job.sampleTotal, job.rayTotal, job.droppedSamples, job.BlockSamples()};
     RenderGroupBase& group = *session.group;
     group.Combine(*session.film, totals);
     if (group.Rank() != 0) {
@@ -98,15 +129,28 @@ int RunHeadless(RenderSession& session) {
 
     const auto failed = session.SaveImages();
     session.AppendStatistics(figures);
+    const bool filmSaved = session.filmPath.empty() || session.SaveFilm(totals.blockSamples);
     job.finished = true;
     session.ReportDroppedSamples();
+    int status = 0;
     if (failed) {
         std::fprintf(stderr, "Could not save the image to '%s'\n", failed->c_str());
-        return 1;
+        status = 1;
+    } else {
+        std::printf("Saved\n");
+        std::fflush(stdout);
     }
-    std::printf("Saved\n");
-    std::fflush(stdout);
-    return 0;
+    status = filmSaved ? status : 1;
+    if (const int signalNumber = StopSignal()) {
+        const uint32_t complete =
+            static_cast<uint32_t>(std::count(totals.blockSamples.begin(), totals.blockSamples.end(),
+                                             static_cast<uint32_t>(session.samplesPerPixel)));
+        const std::string line = FormatStopLine(signalNumber, complete, job.blockCount,
+                                                filmSaved ? session.filmPath : std::string());
+        std::fprintf(stderr, "%s\n", line.c_str());
+        status = 128 + signalNumber;
+    }
+    return status;
 }
 
 }  // namespace glintor

@@ -9,9 +9,16 @@
 
 namespace glintor {
 
-// Waits for the render threads, saves, logs and prints "Saved". Answers the exit status: 0, or
-// 1 when the picture could not be saved.
+// Waits for the render threads, saves, logs and prints "Saved", writing the film file when one
+// is asked for (and at every checkpoint). A stop signal ends the render after the blocks in
+// flight; what is done is then saved as usual and one line says so. Answers the exit status: 0,
+// 1 when the picture or film could not be saved, 128 + the signal's number after a stop.
 int RunHeadless(RenderSession& session);
+
+// "Stopped by SIGTERM: 12 of 80 blocks done; the film is in '<film>'", or without a film
+// "...; no film kept (--film keeps one to resume from)".
+std::string FormatStopLine(int signalNumber, uint32_t blocksDone, uint32_t blockCount,
+                           const std::string& film);
 
 // "Rendering  42%  Time: ...  s/p: ...  s/s: ...  r/s: ...  left 1m 05s" for the figures so far.
 std::string FormatProgressLine(uint32_t blocksDone, uint32_t blockCount,

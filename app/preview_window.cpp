@@ -190,6 +190,9 @@ void Timer(int) {
             std::fprintf(stderr, "Could not save the image to '%s'\n", failed->c_str());
         }
         session.AppendStatistics(figures);
+        if (!session.filmPath.empty()) {
+            session.SaveFilm(job.BlockSamples());
+        }
         session.ReportDroppedSamples();
         job.finished = true;
     }

@@ -2,9 +2,13 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "app/command_line.h"
+#include "app/film_merge.h"
 #include "app/render_startup.h"
+#include "formats/film_file.h"
 #include "platform/platform.h"
 #include "render/render_job.h"
 #include "scene/scene_loader.h"
@@ -47,6 +51,13 @@ const char* UnusableSceneMessage(const Scene& scene) {
     return nullptr;
 }
 
+std::string SceneFileHash(const std::string& fileName) {
+    std::ifstream file(fileName, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(file)),
+                            std::istreambuf_iterator<char>());
+    return HashBytes(bytes);
+}
+
 int RunProgram(int argc, char** argv) {
     SingleProcess single;
     return RunProgram(argc, argv, single);
@@ -71,6 +82,8 @@ int RunProgram(int argc, char** argv, RenderGroupBase& group) {
             std::fprintf(stderr, "%s: %s\n%s\nTry '%s --help' for the options.\n", program.c_str(),
                          parsed.message.c_str(), UsageLine(program).c_str(), program.c_str());
             return 2;
+        case CommandLineAction::Merge:
+            return RunMerge(parsed.options);
         case CommandLineAction::Render:
             break;
     }
@@ -79,6 +92,11 @@ int RunProgram(int argc, char** argv, RenderGroupBase& group) {
     // scene's folder entered below.
     for (std::string& output : options.outputs) {
         output = std::filesystem::absolute(output).string();
+    }
+    for (std::string* film : {&options.film, &options.resume}) {
+        if (!film->empty()) {
+            *film = std::filesystem::absolute(*film).string();
+        }
     }
 
     const ScenePath path = SplitScenePath(options.sceneFile);
@@ -99,7 +117,8 @@ int RunProgram(int argc, char** argv, RenderGroupBase& group) {
         return group.LoadFailureStatus();
     }
     ApplyOverrides(options, scene);
-    return StartRendering(scene, options, WindowTitle(path.fileName), group, argc, argv);
+    return StartRendering(scene, options, WindowTitle(path.fileName), SceneFileHash(path.fileName),
+                          group, argc, argv);
 }
 
 }  // namespace glintor

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 namespace glintor {
 
@@ -14,6 +15,8 @@ struct RenderTotals {
     uint64_t samples = 0;
     uint64_t rays = 0;
     uint64_t droppedSamples = 0;
+    // Samples per pixel each block holds, in build order.
+    std::vector<uint32_t> blockSamples;
 };
 
 class RenderGroupBase {
@@ -24,7 +27,8 @@ public:
     virtual int Size() const = 0;
     // Called by every rank: answers whether every rank loaded a usable scene.
     virtual bool EveryoneLoaded(bool loadedHere) = 0;
-    // Called by every rank with its film and totals; on rank 0 they then hold the sums of all.
+    // Called by every rank with its film (sums, weights and passes) and totals; on rank 0 they
+    // then hold the sums of all.
     virtual void Combine(Film& film, RenderTotals& totals) = 0;
     // Exit status when the scene could not be loaded.
     virtual int LoadFailureStatus() const = 0;

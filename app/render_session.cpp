@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "app/film_files.h"
 #include "app/image_output.h"
 #include "app/statistics_log.h"
 #include "platform/platform.h"
@@ -10,6 +11,19 @@
 #include "render/scene.h"
 
 namespace glintor {
+
+namespace {
+
+bool WriteFilm(const std::string& path, const FilmFileContents& contents) {
+    std::string error;
+    if (SaveFilmFile(path, contents, error)) {
+        return true;
+    }
+    std::fprintf(stderr, "Could not write the film to '%s': %s\n", path.c_str(), error.c_str());
+    return false;
+}
+
+}  // namespace
 
 void RenderSession::ResetTone() {
     tone.Reset(scene->gamma, scene->linearScale);
@@ -34,9 +48,8 @@ std::optional<std::string> RenderSession::SaveImages() const {
     const std::vector<ImageOutput> targets =
         outputs.empty() ? std::vector<ImageOutput>{{scene->settings.savedImage}} : outputs;
     for (const ImageOutput& output : targets) {
-        const bool saved = output.format == PictureFormat::Png
-                               ? SaveImage(*film, output.name, tone.gamma, tone.linearScale)
-                               : SaveLinearImage(*film, output.name, output.format);
+        const bool saved = SaveOutput(*film, output.name, output.format, tone.gamma,
+                                      tone.linearScale, passesInOutputs);
         if (!saved) {
             return output.name;
         }
@@ -60,7 +73,24 @@ bool RenderSession::AppendStatistics(const StatusFigures& figures) const {
     stats.width = static_cast<uint32_t>(film->width);
     stats.height = static_cast<uint32_t>(film->height);
     stats.threads = static_cast<uint32_t>(threadCount);
+    stats.resumed = resumed;
     return glintor::AppendStatistics(ImageName(), stats, LocalDate());
+}
+
+bool RenderSession::SaveFilm(const std::vector<uint32_t>& blockSamples) const {
+    FilmFileContents contents = CaptureFilm(*film, filmHeader);
+    contents.header.blockSamples = blockSamples;
+    return WriteFilm(filmPath, contents);
+}
+
+bool RenderSession::SaveCheckpoint() const {
+    FilmFileContents contents;
+    // Under the job's lock: blockSamples is read directly.
+    job->WithWholeBlocks([&] {
+        contents = CaptureFilm(*film, filmHeader);
+        contents.header.blockSamples = job->blockSamples;
+    });
+    return WriteFilm(filmPath, contents);
 }
 
 void RenderSession::ReportDroppedSamples() const {

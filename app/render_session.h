@@ -9,6 +9,7 @@
 #include "app/image_output.h"
 #include "app/status_line.h"
 #include "app/tone_mapping.h"
+#include "formats/film_file.h"
 
 namespace glintor {
 
@@ -37,6 +38,15 @@ struct RenderSession {
     // renders only its share of them.
     int samplesPerPixel = 1;
     bool quiet = false;
+    // The film file to keep (empty: none) and what its header says of this run; blockSamples
+    // is filled at each write.
+    std::string filmPath;
+    FilmFileHeader filmHeader;
+    int checkpointSeconds = 0;
+    // The .exr outputs carry the guide passes.
+    bool passesInOutputs = false;
+    // The film went on from a film file.
+    bool resumed = false;
 
     // Tone mapping back to the scene's film settings, and the film's table and scale with it.
     void ResetTone();
@@ -51,6 +61,11 @@ struct RenderSession {
     std::optional<std::string> SaveImages() const;
     // Appends the statistics row for these figures beside the image.
     bool AppendStatistics(const StatusFigures& figures) const;
+    // Writes the film file with blockSamples as what each block holds; a failure is reported on
+    // standard error. Answers whether it was written.
+    bool SaveFilm(const std::vector<uint32_t>& blockSamples) const;
+    // Writes the film file from a copy of the film taken while no block is in flight.
+    bool SaveCheckpoint() const;
     // Says on standard error how many samples were left out for a non-finite radiance, if any.
     void ReportDroppedSamples() const;
 };

@@ -23,6 +23,9 @@ public:
     bool WindowAllowed() const override { return false; }
 
 private:
+    // Sums the values of every rank onto rank 0's.
+    void Sum(void* values, int count, MPI_Datatype type);
+
     MPI_Comm communicator_;
     int rank_ = 0;
     int size_ = 1;

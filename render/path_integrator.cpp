@@ -77,7 +77,12 @@ void PathIntegrator::Setup(const Scene& scene, Film& targetFilm) {
 }
 
 void PathIntegrator::RenderBlock(const Scene& scene, const PixelBlock& block) {
-    const int samples = scene.settings.samples > 0 ? scene.settings.samples : 1;
+    RenderSamples(scene, block, 0, scene.settings.samples > 0 ? scene.settings.samples : 1);
+}
+
+void PathIntegrator::RenderSamples(const Scene& scene, const PixelBlock& block, int first,
+                                   int count) {
+    const bool keepPasses = film->passes != nullptr;
     Camera camera(static_cast<float>(scene.width), static_cast<float>(scene.height));
     camera.rightHanded = true;
     camera.Setup(scene.cameraPos, scene.cameraLookAt, scene.cameraUp,
@@ -86,28 +91,39 @@ void PathIntegrator::RenderBlock(const Scene& scene, const PixelBlock& block) {
 
     for (uint32_t y = block.y; y < block.y + block.height; ++y) {
         for (uint32_t x = block.x; x < block.x + block.width; ++x) {
-            Vector3 sum;
+            Vector3 sum, albedo, normal;
+            float distance = 0.0f, hits = 0.0f;
             int kept = 0;
-            for (int j = 0; j < samples; ++j) {
+            for (int j = first; j < first + count; ++j) {
                 camera.GenerateRay(static_cast<float>(x) + offsetX[j],
                                    static_cast<float>(y) + offsetY[j], generator, scene.lensRadius,
                                    scene.focalPoint, ray);
                 ++sampleCount;
                 Vector3 colour;
                 PathSample sample;
+                FirstHit seen;
+                firstHit_ = keepPasses ? &seen : nullptr;
                 Radiance(ray, scene, colour, sample);
                 // One NaN would poison the pixel for good; such samples are counted and left
                 // out, and the pixel's weight counts only the samples that stayed.
                 if (IsFinite(colour)) {
                     sum += colour;
                     ++kept;
+                    albedo += seen.albedo;
+                    normal += seen.normal;
+                    distance += seen.distance;
+                    hits += seen.hit ? 1.0f : 0.0f;
                 } else {
                     ++droppedSamples;
                 }
             }
             film->AddPixel(x, y, sum, static_cast<float>(kept));
+            if (keepPasses) {
+                film->AddPasses(x, y, albedo, normal, distance, hits);
+            }
         }
     }
+    firstHit_ = nullptr;
 }
 
 void PathIntegrator::Radiance(const Ray& cameraRay, const Scene& scene, Vector3& colour,
@@ -179,6 +195,18 @@ void PathIntegrator::Radiance(const Ray& cameraRay, const Scene& scene, Vector3&
                 perturbed += map->Evaluate(generator, hit, hit.normal);
             }
             hit.normal = Divided(perturbed, static_cast<float>(material->bumpMaps.size()));
+        }
+
+        if (firstHit_ != nullptr) {
+            if (!firstHit_->hit) {
+                firstHit_->hit = true;
+                firstHit_->normal = hit.normal;
+                firstHit_->distance = hit.distance;
+            }
+            if (diffuse && !firstHit_->diffuseSeen) {
+                firstHit_->diffuseSeen = true;
+                firstHit_->albedo = surface;
+            }
         }
 
         const Vector3 nFacing = Dot(ray.direction, hit.normal) > 0.0f ? -hit.normal : hit.normal;
