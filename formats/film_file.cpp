@@ -3,17 +3,17 @@
 #include <ImfChannelList.h>
 #include <ImfFrameBuffer.h>
 #include <ImfHeader.h>
-#include <ImfIO.h>
-#include <ImfInputFile.h>
 #include <ImfIntAttribute.h>
 #include <ImfOutputFile.h>
-#include <ImfStdIO.h>
 #include <ImfStringAttribute.h>
-#include <ImfVersion.h>
+#include <openexr.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <exception>
+#include <filesystem>
+#include <fstream>
 #include <limits>
 #include <sstream>
 
@@ -26,29 +26,6 @@ constexpr const char* RadianceChannels[4] = {"R", "G", "B", "weight"};
 constexpr const char* PassChannels[FilmPassCount] = {"albedo.R", "albedo.G", "albedo.B", "N.X",
                                                      "N.Y",      "N.Z",      "Z",        "Z.hits"};
 constexpr int DistancePass = 6, HitsPass = 7;
-
-// The film file's whole input, from memory: the fuzzer's and the tests' way in.
-class MemoryStream : public Imf::IStream {
-public:
-    MemoryStream(const uint8_t* data, std::size_t size)
-        : Imf::IStream("film in memory"), data_(data), size_(size) {}
-
-    bool read(char c[], int n) override {
-        if (n < 0 || static_cast<std::size_t>(n) > size_ - position_) {
-            throw std::runtime_error("the file ends early");
-        }
-        std::memcpy(c, data_ + position_, static_cast<std::size_t>(n));
-        position_ += static_cast<std::size_t>(n);
-        return position_ < size_;
-    }
-    uint64_t tellg() override { return position_; }
-    void seekg(uint64_t pos) override { position_ = pos <= size_ ? pos : size_; }
-
-private:
-    const uint8_t* data_;
-    std::size_t size_;
-    std::size_t position_ = 0;
-};
 
 std::string JoinNumbers(const std::vector<uint32_t>& values) {
     std::string text;
@@ -102,17 +79,91 @@ std::size_t BlockOfPixel(const FilmFileHeader& h, int x, int y) {
            static_cast<std::size_t>(x / h.blockSize);
 }
 
-template <class Attribute>
-const Attribute* Find(const Imf::Header& header, const char* name, std::string& error) {
-    const Attribute* attribute = header.findTypedAttribute<Attribute>(name);
-    if (attribute == nullptr) {
-        error = std::string("it has no ") + name + " attribute";
+// An open film file: OpenEXR's core library holds every size the file claims against the
+// file's own before it allocates, which its C++ library does not do for header attributes.
+class CoreFile {
+public:
+    CoreFile(const uint8_t* data, std::size_t size) : bytes_{data, size} {}
+    ~CoreFile() { exr_finish(&context_); }
+    CoreFile(const CoreFile&) = delete;
+    CoreFile& operator=(const CoreFile&) = delete;
+
+    // Parses the header, with the film's size limits.
+    exr_result_t Open() {
+        exr_context_initializer_t init = EXR_DEFAULT_CONTEXT_INITIALIZER;
+        init.error_handler_fn = [](exr_const_context_t, exr_result_t, const char*) {};
+        init.user_data = &bytes_;
+        init.read_fn = Read;
+        init.size_fn = Size;
+        init.max_image_width = init.max_image_height = MaxFilmFileEdge;
+        return exr_start_read(&context_, "film", &init);
     }
-    return attribute;
+    exr_context_t Context() const { return context_; }
+
+private:
+    struct Bytes {
+        const uint8_t* data;
+        std::size_t size;
+    };
+    static int64_t Read(exr_const_context_t, void* userData, void* buffer, uint64_t count,
+                        uint64_t offset, exr_stream_error_func_ptr_t) {
+        const Bytes& bytes = *static_cast<const Bytes*>(userData);
+        const uint64_t n = offset < bytes.size ? std::min<uint64_t>(count, bytes.size - offset) : 0;
+        std::memcpy(buffer, bytes.data + offset, n);
+        return static_cast<int64_t>(n);
+    }
+    static int64_t Size(exr_const_context_t, void* userData) {
+        return static_cast<int64_t>(static_cast<const Bytes*>(userData)->size);
+    }
+
+    Bytes bytes_;
+    exr_context_t context_ = nullptr;
+};
+
+bool GetString(exr_context_t file, const char* name, std::string& value, std::string& error) {
+    int32_t length = 0;
+    const char* text = nullptr;
+    if (exr_attr_get_string(file, 0, name, &length, &text) != EXR_ERR_SUCCESS || length < 0) {
+        error = std::string("it has no ") + name + " attribute";
+        return false;
+    }
+    value.assign(text, static_cast<std::size_t>(length));
+    return true;
 }
 
-bool ReadHeader(const Imf::Header& file, FilmFileHeader& h, std::string& error) {
-    const Imath::Box2i window = file.dataWindow();
+bool GetInt(exr_context_t file, const char* name, int& value, std::string& error) {
+    int32_t v = 0;
+    if (exr_attr_get_int(file, 0, name, &v) != EXR_ERR_SUCCESS) {
+        error = std::string("it has no ") + name + " attribute";
+        return false;
+    }
+    value = v;
+    return true;
+}
+
+// The channel of that name when the file has it as full-resolution 32-bit floats.
+bool HasFloatChannel(const exr_attr_chlist_t& channels, const char* name) {
+    for (int i = 0; i < channels.num_channels; ++i) {
+        const exr_attr_chlist_entry_t& c = channels.entries[i];
+        if (c.name.str != nullptr && std::strcmp(c.name.str, name) == 0) {
+            return c.pixel_type == EXR_PIXEL_FLOAT && c.x_sampling == 1 && c.y_sampling == 1;
+        }
+    }
+    return false;
+}
+
+bool ReadHeader(exr_context_t file, FilmFileHeader& h, bool& hasPasses, std::string& error) {
+    int parts = 0;
+    exr_storage_t storage = EXR_STORAGE_LAST_TYPE;
+    exr_attr_box2i_t window{};
+    const exr_attr_chlist_t* channels = nullptr;
+    if (exr_get_count(file, &parts) != EXR_ERR_SUCCESS || parts != 1 ||
+        exr_get_storage(file, 0, &storage) != EXR_ERR_SUCCESS || storage != EXR_STORAGE_SCANLINE ||
+        exr_get_data_window(file, 0, &window) != EXR_ERR_SUCCESS ||
+        exr_get_channels(file, 0, &channels) != EXR_ERR_SUCCESS || channels == nullptr) {
+        error = "it is not a single-part scan-line OpenEXR file";
+        return false;
+    }
     const int64_t width = int64_t(window.max.x) - window.min.x + 1;
     const int64_t height = int64_t(window.max.y) - window.min.y + 1;
     if (window.min.x != 0 || window.min.y != 0 || width < 1 || height < 1 ||
@@ -124,34 +175,31 @@ bool ReadHeader(const Imf::Header& file, FilmFileHeader& h, std::string& error) 
     h.width = static_cast<int>(width);
     h.height = static_cast<int>(height);
     for (const char* name : RadianceChannels) {
-        const Imf::Channel* channel = file.channels().findChannel(name);
-        if (channel == nullptr || channel->type != Imf::FLOAT || channel->xSampling != 1 ||
-            channel->ySampling != 1) {
+        if (!HasFloatChannel(*channels, name)) {
             error = std::string("it has no 32-bit float channel ") + name;
             return false;
         }
     }
-    const auto* version = Find<Imf::StringAttribute>(file, "glintor.version", error);
-    const auto* sceneHash = Find<Imf::StringAttribute>(file, "glintor.sceneHash", error);
-    const auto* options = Find<Imf::StringAttribute>(file, "glintor.options", error);
-    const auto* seeds = Find<Imf::StringAttribute>(file, "glintor.seeds", error);
-    const auto* blockSize = Find<Imf::IntAttribute>(file, "glintor.blockSize", error);
-    const auto* samples = Find<Imf::IntAttribute>(file, "glintor.samplesPerPixel", error);
-    const auto* blockSamples = Find<Imf::StringAttribute>(file, "glintor.blockSamples", error);
-    if (!version || !sceneHash || !options || !seeds || !blockSize || !samples || !blockSamples) {
+    hasPasses = true;
+    for (const char* name : PassChannels) {
+        hasPasses = hasPasses && HasFloatChannel(*channels, name);
+    }
+    std::string seeds, blockSamples;
+    if (!GetString(file, "glintor.version", h.version, error) ||
+        !GetString(file, "glintor.sceneHash", h.sceneHash, error) ||
+        !GetString(file, "glintor.options", h.options, error) ||
+        !GetString(file, "glintor.seeds", seeds, error) ||
+        !GetInt(file, "glintor.blockSize", h.blockSize, error) ||
+        !GetInt(file, "glintor.samplesPerPixel", h.samplesPerPixel, error) ||
+        !GetString(file, "glintor.blockSamples", blockSamples, error)) {
         return false;
     }
-    h.version = version->value();
-    h.sceneHash = sceneHash->value();
-    h.options = options->value();
-    h.blockSize = blockSize->value();
-    h.samplesPerPixel = samples->value();
     if (h.version.empty() || h.sceneHash.size() != 16 ||
         h.sceneHash.find_first_not_of("0123456789abcdef") != std::string::npos) {
         error = "its version or scene hash is not valid";
         return false;
     }
-    if (!ParseNumbers(seeds->value(), std::numeric_limits<uint32_t>::max(), h.seeds)) {
+    if (!ParseNumbers(seeds, std::numeric_limits<uint32_t>::max(), h.seeds)) {
         error = "its list of seeds is not valid";
         return false;
     }
@@ -160,10 +208,7 @@ bool ReadHeader(const Imf::Header& file, FilmFileHeader& h, std::string& error) 
         error = "its block size or samples per pixel is out of range";
         return false;
     }
-    // The list is bounded by its attribute's own size, read already; its count is checked
-    // before any pixel memory is sized by it.
-    if (!ParseNumbers(blockSamples->value(), static_cast<uint32_t>(h.samplesPerPixel),
-                      h.blockSamples) ||
+    if (!ParseNumbers(blockSamples, static_cast<uint32_t>(h.samplesPerPixel), h.blockSamples) ||
         h.blockSamples.size() != FilmBlockCount(h.width, h.height, h.blockSize)) {
         error = "its list of samples per block does not match its size and samples per pixel";
         return false;
@@ -218,53 +263,85 @@ void AddSlice(Imf::FrameBuffer& buffer, const char* name, float* base, std::size
                                    sizeof(float) * stride, sizeof(float) * stride * width));
 }
 
-// A plain single-part scan-line file, and its header a film's, before the library sizes
-// anything by what the file claims.
-bool ReadHeaderFirst(Imf::IStream& stream, FilmFileHeader& h, std::string& error) {
-    char start[8];
-    stream.read(start, 8);
-    int version = 0;
-    std::memcpy(&version, start + 4, sizeof version);
-    if (!Imf::isImfMagic(start) || Imf::getVersion(version) != 2 || Imf::isTiled(version) ||
-        Imf::isMultiPart(version) || Imf::isNonImage(version)) {
-        error = "it is not a single-part scan-line OpenEXR file";
+// Decodes every chunk's channels of the given names into interleaved arrays in file order.
+bool ReadPixels(exr_context_t file, const FilmFileHeader& h, const char* const* names, int count,
+                float* out, std::string& error) {
+    int32_t linesPerChunk = 0;
+    if (exr_get_scanlines_per_chunk(file, 0, &linesPerChunk) != EXR_ERR_SUCCESS ||
+        linesPerChunk < 1) {
+        error = "its pixel data cannot be read";
         return false;
     }
-    Imf::Header header;
-    header.readFrom(stream, version);
-    if (!ReadHeader(header, h, error)) {
+    exr_decode_pipeline_t decoder{};
+    bool started = false;
+    exr_result_t result = EXR_ERR_SUCCESS;
+    const std::size_t stride = static_cast<std::size_t>(count) * sizeof(float);
+    for (int y = 0; y < h.height && result == EXR_ERR_SUCCESS; y += linesPerChunk) {
+        exr_chunk_info_t chunk{};
+        result = exr_read_scanline_chunk_info(file, 0, y, &chunk);
+        if (result != EXR_ERR_SUCCESS) {
+            break;
+        }
+        result = started ? exr_decoding_update(file, 0, &chunk, &decoder)
+                         : exr_decoding_initialize(file, 0, &chunk, &decoder);
+        if (result != EXR_ERR_SUCCESS) {
+            break;
+        }
+        if (chunk.start_y < 0 || chunk.height < 1 || chunk.start_y + chunk.height > h.height) {
+            result = EXR_ERR_CORRUPT_CHUNK;
+            break;
+        }
+        for (int c = 0; c < decoder.channel_count; ++c) {
+            exr_coding_channel_info_t& channel = decoder.channels[c];
+            channel.decode_to_ptr = nullptr;
+            for (int k = 0; k < count; ++k) {
+                if (std::strcmp(channel.channel_name, names[k]) == 0) {
+                    channel.decode_to_ptr = reinterpret_cast<uint8_t*>(
+                        out + static_cast<std::size_t>(chunk.start_y) * h.width * count + k);
+                }
+            }
+            channel.user_bytes_per_element = sizeof(float);
+            channel.user_data_type = EXR_PIXEL_FLOAT;
+            channel.user_pixel_stride = static_cast<int32_t>(stride);
+            channel.user_line_stride = static_cast<int32_t>(stride * h.width);
+        }
+        if (!started) {
+            result = exr_decoding_choose_default_routines(file, 0, &decoder);
+            started = result == EXR_ERR_SUCCESS;
+        }
+        if (result == EXR_ERR_SUCCESS) {
+            result = exr_decoding_run(file, 0, &decoder);
+        }
+    }
+    exr_decoding_destroy(file, &decoder);
+    if (result != EXR_ERR_SUCCESS) {
+        error = std::string("its pixel data cannot be read (") +
+                exr_get_default_error_message(result) + ")";
         return false;
     }
-    stream.seekg(0);
     return true;
 }
 
-bool ReadFrom(Imf::IStream& stream, FilmFileContents& film, std::string& error) {
-    if (!ReadHeaderFirst(stream, film.header, error)) {
+bool ReadFrom(const uint8_t* data, std::size_t size, FilmFileContents& film, std::string& error) {
+    CoreFile file(data, size);
+    const exr_result_t opened = file.Open();
+    if (opened != EXR_ERR_SUCCESS) {
+        error = std::string("it is not a readable OpenEXR file (") +
+                exr_get_default_error_message(opened) + ")";
         return false;
     }
-    Imf::InputFile file(stream, 1);
-    if (!ReadHeader(file.header(), film.header, error)) {
+    bool hasPasses = false;
+    if (!ReadHeader(file.Context(), film.header, hasPasses, error)) {
         return false;
     }
     const FilmFileHeader& h = film.header;
     const std::size_t pixels = static_cast<std::size_t>(h.width) * h.height;
-    bool hasPasses = true;
-    for (const char* name : PassChannels) {
-        const Imf::Channel* channel = file.header().channels().findChannel(name);
-        hasPasses = hasPasses && channel != nullptr && channel->type == Imf::FLOAT &&
-                    channel->xSampling == 1 && channel->ySampling == 1;
-    }
     std::vector<float> radiance(pixels * 4), passMeans(hasPasses ? pixels * FilmPassCount : 0);
-    Imf::FrameBuffer buffer;
-    for (int c = 0; c < 4; ++c) {
-        AddSlice(buffer, RadianceChannels[c], radiance.data() + c, 4, h.width);
+    if (!ReadPixels(file.Context(), h, RadianceChannels, 4, radiance.data(), error) ||
+        (hasPasses &&
+         !ReadPixels(file.Context(), h, PassChannels, FilmPassCount, passMeans.data(), error))) {
+        return false;
     }
-    for (int c = 0; hasPasses && c < FilmPassCount; ++c) {
-        AddSlice(buffer, PassChannels[c], passMeans.data() + c, FilmPassCount, h.width);
-    }
-    file.setFrameBuffer(buffer);
-    file.readPixels(0, h.height - 1);
 
     film.radiance.assign(pixels * 4, 0.0f);
     film.passes.assign(pixels * FilmPassCount, 0.0f);
@@ -281,21 +358,6 @@ bool ReadFrom(Imf::IStream& stream, FilmFileContents& film, std::string& error) 
         }
     }
     return CheckPixels(film, flippedPasses, hasPasses, error);
-}
-
-// OpenEXR reports every problem by throwing; none gets past here.
-template <class Open>
-bool ReadCatching(Open open, FilmFileContents& film, std::string& error) {
-    film = FilmFileContents();
-    try {
-        if (open(film, error)) {
-            return true;
-        }
-    } catch (const std::exception& e) {
-        error = std::string("it is not a readable OpenEXR file (") + e.what() + ")";
-    }
-    film = FilmFileContents();
-    return false;
 }
 
 // Writes the film's channels to path: its sums and weights with the attributes of a film file,
@@ -385,22 +447,39 @@ bool WriteLayeredPicture(const std::string& path, const FilmFileContents& film,
 }
 
 bool ReadFilmFile(const std::string& path, FilmFileContents& film, std::string& error) {
-    return ReadCatching(
-        [&path](FilmFileContents& f, std::string& e) {
-            Imf::StdIFStream stream(path.c_str());
-            return ReadFrom(stream, f, e);
-        },
-        film, error);
+    film = FilmFileContents();
+    std::error_code failure;
+    const auto size = std::filesystem::file_size(path, failure);
+    if (failure) {
+        error = failure.message();
+        return false;
+    }
+    // Even a film of the largest size with every pass is far smaller.
+    if (size > (uint64_t(1) << 31)) {
+        error = "it is larger than any film";
+        return false;
+    }
+    std::vector<uint8_t> bytes(static_cast<std::size_t>(size));
+    std::ifstream file(path, std::ios::binary);
+    if (!file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size))) {
+        error = "it cannot be read";
+        return false;
+    }
+    return ReadFilmFile(bytes.data(), bytes.size(), film, error);
 }
 
 bool ReadFilmFile(const uint8_t* data, std::size_t size, FilmFileContents& film,
                   std::string& error) {
-    return ReadCatching(
-        [data, size](FilmFileContents& f, std::string& e) {
-            MemoryStream stream(data, size);
-            return ReadFrom(stream, f, e);
-        },
-        film, error);
+    film = FilmFileContents();
+    try {
+        if (ReadFrom(data, size, film, error)) {
+            return true;
+        }
+    } catch (const std::bad_alloc&) {
+        error = "there is no memory to read it";
+    }
+    film = FilmFileContents();
+    return false;
 }
 
 std::string HashBytes(const std::string& bytes) {
