@@ -1,14 +1,12 @@
 #include "app/film_files.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 #include "app/image_output.h"
 #include "app/version.h"
-#include "platform/stop_signals.h"
+#include "platform/partial_file.h"
 #include "render/film.h"
 #include "render/scene.h"
 
@@ -86,41 +84,34 @@ namespace {
 
 using Writer = bool (*)(const std::string&, const FilmFileContents&, std::string&);
 
-bool SaveThroughPartialFile(const std::string& path, const FilmFileContents& contents, Writer write,
-                            std::string& error) {
-    const std::string partial = path + ".partial-" + std::to_string(getpid());
-    SetFileInProgress(partial.c_str());
-    bool saved = write(partial, contents, error);
-    if (saved && std::rename(partial.c_str(), path.c_str()) != 0) {
-        error = std::strerror(errno);
-        saved = false;
+// 0 or the errno that stopped the write; reason then says why, in the writer's words where it
+// had them.
+int SaveThroughPartialFile(const std::string& path, const FilmFileContents& contents, Writer write,
+                           std::string& reason) {
+    reason.clear();
+    const int error = WriteThroughPartialFile(path, [&](const std::string& partial) {
+        return write(partial, contents, reason) ? 0 : EIO;
+    });
+    if (error != 0 && reason.empty()) {
+        reason = std::strerror(error);
     }
-    if (!saved) {
-        std::remove(partial.c_str());
-    }
-    SetFileInProgress("");
-    return saved;
+    return error;
 }
 
 }  // namespace
 
 bool SaveFilmFile(const std::string& path, const FilmFileContents& contents, std::string& error) {
-    return SaveThroughPartialFile(path, contents, WriteFilmFile, error);
+    return SaveThroughPartialFile(path, contents, WriteFilmFile, error) == 0;
 }
 
-bool SaveLayeredPicture(const std::string& path, const FilmFileContents& contents,
-                        std::string& error) {
-    return SaveThroughPartialFile(path, contents, WriteLayeredPicture, error);
-}
-
-bool SaveOutput(const Film& film, const std::string& name, PictureFormat format, float gamma,
-                float linearScale, bool layered) {
+int SaveOutput(const Film& film, const std::string& name, PictureFormat format, float gamma,
+               float linearScale, bool layered) {
     if (format == PictureFormat::Exr && layered && film.passes != nullptr) {
         FilmFileHeader header;
         header.width = film.width;
         header.height = film.height;
-        std::string error;
-        return SaveLayeredPicture(name, CaptureFilm(film, header), error);
+        std::string reason;
+        return SaveThroughPartialFile(name, CaptureFilm(film, header), WriteLayeredPicture, reason);
     }
     return format == PictureFormat::Png ? SaveImage(film, name, gamma, linearScale)
                                         : SaveLinearImage(film, name, format);

@@ -30,18 +30,15 @@ FilmFileContents CaptureFilm(const Film& film, const FilmFileHeader& header);
 // Puts a file's sums into an empty film of the same size (passes only where the film has them).
 void RestoreFilm(Film& film, const FilmFileContents& contents);
 
-// Writes the film file beside path and renames it into place; a second stop signal during the
-// write removes the partial file. Answers false with the reason.
+// Writes the film file through a partial file renamed into place (a signal that ends the
+// process removes it). Answers false with the reason.
 bool SaveFilmFile(const std::string& path, const FilmFileContents& contents, std::string& error);
-// The same for the mean radiance with the pass layers (--passes on an .exr output).
-bool SaveLayeredPicture(const std::string& path, const FilmFileContents& contents,
-                        std::string& error);
 
 // Writes one output of the film in the given format: PNG with the tone mapping, the
 // linear formats as they are, and with layered an .exr with the guide passes as well (when the
-// film has them).
-bool SaveOutput(const Film& film, const std::string& name, PictureFormat format, float gamma,
-                float linearScale, bool layered);
+// film has them), all 32-bit floats. Answers 0 or the errno that stopped it.
+int SaveOutput(const Film& film, const std::string& name, PictureFormat format, float gamma,
+               float linearScale, bool layered);
 
 // The display gamma and linear scale recorded in PictureOptions, for pictures made from films
 // alone; 2.2 and 1 where the text lacks them.

@@ -6,6 +6,7 @@
 #include "app/command_line.h"
 #include "app/film_files.h"
 #include "app/image_output.h"
+#include "app/save_sequence.h"
 #include "render/film.h"
 
 namespace glintor {
@@ -82,19 +83,16 @@ int RunMerge(const CommandLine& options) {
     RestoreFilm(film, sum);
     float gamma = 2.2f, linearScale = 1.0f;
     ToneOfOptions(sum.header.options, gamma, linearScale);
-    int status = 0;
+    std::vector<ImageOutput> outputs;
     for (const std::string& name : options.outputs) {
-        const bool saved =
-            SaveOutput(film, name, FormatOfName(name), gamma, linearScale, options.passes);
-        if (!saved) {
-            std::fprintf(stderr, "Could not save the image to '%s'\n", name.c_str());
-            status = 1;
-        }
+        outputs.push_back({name, FormatOfName(name)});
     }
-    if (status == 0 && !options.outputs.empty()) {
-        std::printf("Saved\n");
-    }
-    return status;
+    return SaveAndLog(
+        outputs,
+        [&](const ImageOutput& output) {
+            return SaveOutput(film, output.name, output.format, gamma, linearScale, options.passes);
+        },
+        {}, !outputs.empty());
 }
 
 }  // namespace glintor

@@ -127,26 +127,16 @@ int RunHeadless(RenderSession& session) {
         std::fprintf(stderr, terminal ? "\r%s\033[K\n" : "%s\n", last.c_str());
     }
 
-    const auto failed = session.SaveImages();
-    session.AppendStatistics(figures);
-    const bool filmSaved = session.filmPath.empty() || session.SaveFilm(totals.blockSamples);
+    const int saved = session.Save(&figures, true, &totals.blockSamples);
     job.finished = true;
     session.ReportDroppedSamples();
-    int status = 0;
-    if (failed) {
-        std::fprintf(stderr, "Could not save the image to '%s'\n", failed->c_str());
-        status = 1;
-    } else {
-        std::printf("Saved\n");
-        std::fflush(stdout);
-    }
-    status = filmSaved ? status : 1;
+    int status = saved;
     if (const int signalNumber = StopSignal()) {
         const uint32_t complete =
             static_cast<uint32_t>(std::count(totals.blockSamples.begin(), totals.blockSamples.end(),
                                              static_cast<uint32_t>(session.samplesPerPixel)));
         const std::string line = FormatStopLine(signalNumber, complete, job.blockCount,
-                                                filmSaved ? session.filmPath : std::string());
+                                                session.filmSaved ? session.filmPath : "");
         std::fprintf(stderr, "%s\n", line.c_str());
         status = 128 + signalNumber;
     }

@@ -9,10 +9,11 @@
 
 namespace glintor {
 
-// Waits for the render threads, saves, logs and prints "Saved", writing the film file when one
-// is asked for (and at every checkpoint). A stop signal ends the render after the blocks in
-// flight; what is done is then saved as usual and one line says so. Answers the exit status: 0,
-// 1 when the picture or film could not be saved, 128 + the signal's number after a stop.
+// Waits for the render threads, then saves and logs through the session, the film file too
+// when one is asked for (and at every checkpoint). A stop signal ends the render after the blocks
+// in flight; what is done is then saved as usual and one line says so. Answers the exit status:
+// 0, 1 when a picture, the log or the film could not be written, 128 + the signal's number after
+// a stop.
 int RunHeadless(RenderSession& session);
 
 // "Stopped by SIGTERM: 12 of 80 blocks done; the film is in '<film>'", or without a film

@@ -2,12 +2,13 @@
 
 #include <FreeImage.h>
 #include <strings.h>
-#include <unistd.h>
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 
 #include "formats/float_image.h"
+#include "platform/partial_file.h"
 #include "render/film.h"
 
 namespace glintor {
@@ -29,20 +30,18 @@ uint8_t SavedChannelByte(float sum, float weight, float linearScale, float gamma
 
 namespace {
 
-// The picture goes beside the target first and is renamed over it, so a failed save never
-// leaves a truncated file under the name and keeps any earlier one intact. Unloads the bitmap.
-bool SaveThroughPartialFile(FIBITMAP* bitmap, FREE_IMAGE_FORMAT format, int flags,
-                            const std::string& name) {
-    const std::string partial = name + ".partial-" + std::to_string(getpid());
-    bool saved = FreeImage_Save(format, bitmap, partial.c_str(), flags) != FALSE;
+// Unloads the bitmap whatever happens. FreeImage says only whether it wrote the file; the
+// partial file already exists in the folder, so what fails then is the writing itself.
+int SaveBitmap(FIBITMAP* bitmap, FREE_IMAGE_FORMAT format, int flags, const std::string& name) {
+    const int error = WriteThroughPartialFile(name, [&](const std::string& partial) {
+        errno = 0;
+        if (FreeImage_Save(format, bitmap, partial.c_str(), flags) != FALSE) {
+            return 0;
+        }
+        return errno != 0 ? errno : EIO;
+    });
     FreeImage_Unload(bitmap);
-    if (saved && std::rename(partial.c_str(), name.c_str()) != 0) {
-        saved = false;
-    }
-    if (!saved) {
-        std::remove(partial.c_str());
-    }
-    return saved;
+    return error;
 }
 
 }  // namespace
@@ -59,14 +58,17 @@ PictureFormat FormatOfName(const std::string& name) {
     return PictureFormat::Png;
 }
 
-bool SaveImage(const Film& film, const std::string& name, float gamma, float linearScale) {
-    if (name.empty() || film.pixelCount <= 0) {
-        return false;
+int SaveImage(const Film& film, const std::string& name, float gamma, float linearScale) {
+    if (name.empty()) {
+        return ENOENT;
+    }
+    if (film.pixelCount <= 0) {
+        return EINVAL;
     }
     InitialiseFreeImage();
     FIBITMAP* bitmap = FreeImage_Allocate(film.width, film.height, 24);
     if (bitmap == nullptr) {
-        return false;
+        return ENOMEM;
     }
     const unsigned pitch = FreeImage_GetPitch(bitmap);
     BYTE* bits = FreeImage_GetBits(bitmap);
@@ -81,17 +83,20 @@ bool SaveImage(const Film& film, const std::string& name, float gamma, float lin
             out[FI_RGBA_BLUE] = SavedChannelByte(p[2], p[3], linearScale, gamma);
         }
     }
-    return SaveThroughPartialFile(bitmap, FIF_PNG, 0, name);
+    return SaveBitmap(bitmap, FIF_PNG, 0, name);
 }
 
-bool SaveLinearImage(const Film& film, const std::string& name, PictureFormat format) {
-    if (name.empty() || film.pixelCount <= 0 || format == PictureFormat::Png) {
-        return false;
+int SaveLinearImage(const Film& film, const std::string& name, PictureFormat format) {
+    if (name.empty()) {
+        return ENOENT;
+    }
+    if (film.pixelCount <= 0 || format == PictureFormat::Png) {
+        return EINVAL;
     }
     InitialiseFreeImage();
     FIBITMAP* bitmap = FreeImage_AllocateT(FIT_RGBF, film.width, film.height);
     if (bitmap == nullptr) {
-        return false;
+        return ENOMEM;
     }
     for (int y = 0; y < film.height; ++y) {
         // Film row 0 is the bottom row, as in the PNG.
@@ -105,13 +110,13 @@ bool SaveLinearImage(const Film& film, const std::string& name, PictureFormat fo
         }
     }
     if (format == PictureFormat::Exr) {
-        // EXR_DEFAULT stores half floats, the usual choice for compositing.
-        return SaveThroughPartialFile(bitmap, FIF_EXR, EXR_DEFAULT, name);
+        // 32-bit floats: half floats would turn radiance above 65504 into infinity.
+        return SaveBitmap(bitmap, FIF_EXR, EXR_FLOAT, name);
     }
     // A PFM file lists its rows from the bottom of the picture up, but FreeImage writes its last
     // scanline first; flipped, the file holds the bottom row first as readers expect.
     FreeImage_FlipVertical(bitmap);
-    return SaveThroughPartialFile(bitmap, FIF_PFM, 0, name);
+    return SaveBitmap(bitmap, FIF_PFM, 0, name);
 }
 
 }  // namespace glintor

@@ -90,21 +90,11 @@ void DrawFrame() {
     }
 }
 
-void SaveAndReport() {
-    const RenderSession& session = *State().session;
-    if (const auto failed = session.SaveImages()) {
-        std::printf("Could not save the image to '%s'\n", failed->c_str());
-    } else {
-        std::printf("Saved\n");
-    }
-    std::fflush(stdout);
-}
-
 void Keyboard(unsigned char key, int, int) {
     RenderSession& session = *State().session;
     switch (key) {
         case 27:
-            EndProcess(0);
+            EndProcess(session.exitStatus);
         case 'r':
         case 'R':
             session.ResetTone();
@@ -128,7 +118,7 @@ void Keyboard(unsigned char key, int, int) {
             break;
         case 's':
         case 'S':
-            SaveAndReport();
+            session.Save(nullptr, true);
             glutPostRedisplay();
             return;
         default:
@@ -186,13 +176,9 @@ void Timer(int) {
     } else if (!job.finished) {
         const StatusFigures figures = session.Figures();
         WriteStatusFields(s.statusLine, figures);
-        if (const auto failed = session.SaveImages()) {
-            std::fprintf(stderr, "Could not save the image to '%s'\n", failed->c_str());
-        }
-        session.AppendStatistics(figures);
-        if (!session.filmPath.empty()) {
-            session.SaveFilm(job.BlockSamples());
-        }
+        // Only the save command says "Saved"; the end of the render is seen in the window.
+        const std::vector<uint32_t> blockSamples = job.BlockSamples();
+        session.Save(&figures, false, &blockSamples);
         session.ReportDroppedSamples();
         job.finished = true;
     }
@@ -204,7 +190,7 @@ void Timer(int) {
 }
 
 void Close() {
-    EndProcess(0);
+    EndProcess(State().session->exitStatus);
 }
 
 }  // namespace

@@ -40,24 +40,44 @@ StatusFigures RenderSession::Figures() const {
                                 static_cast<uint64_t>(film->pixelCount));
 }
 
-const std::string& RenderSession::ImageName() const {
-    return outputs.empty() ? scene->settings.savedImage : outputs.front().name;
+std::vector<ImageOutput> RenderSession::Targets() const {
+    return outputs.empty() ? std::vector<ImageOutput>{{scene->settings.savedImage}} : outputs;
 }
 
-std::optional<std::string> RenderSession::SaveImages() const {
-    const std::vector<ImageOutput> targets =
-        outputs.empty() ? std::vector<ImageOutput>{{scene->settings.savedImage}} : outputs;
-    for (const ImageOutput& output : targets) {
-        const bool saved = SaveOutput(*film, output.name, output.format, tone.gamma,
-                                      tone.linearScale, passesInOutputs);
-        if (!saved) {
-            return output.name;
-        }
+int RenderSession::Save(const StatusFigures* figures, bool announceSaved,
+                        const std::vector<uint32_t>* blockSamples) {
+    auto write = [this](const ImageOutput& output) {
+        return SaveOutput(*film, output.name, output.format, tone.gamma, tone.linearScale,
+                          passesInOutputs);
+    };
+    LogWriter log;
+    if (figures != nullptr) {
+        log = [this, figures](const std::string& imageName) {
+            return AppendStatistics(imageName, *figures);
+        };
     }
-    return std::nullopt;
+    exitStatus = SaveAndLog(Targets(), write, log, announceSaved);
+    if (blockSamples != nullptr && !filmPath.empty()) {
+        FilmFileContents contents = CaptureFilm(*film, filmHeader);
+        contents.header.blockSamples = *blockSamples;
+        filmSaved = WriteFilm(filmPath, contents);
+        exitStatus = filmSaved ? exitStatus : 1;
+    }
+    return exitStatus;
 }
 
-bool RenderSession::AppendStatistics(const StatusFigures& figures) const {
+bool RenderSession::SaveCheckpoint() const {
+    FilmFileContents contents;
+    // Under the job's lock: blockSamples is read directly.
+    job->WithWholeBlocks([&] {
+        contents = CaptureFilm(*film, filmHeader);
+        contents.header.blockSamples = job->blockSamples;
+    });
+    return WriteFilm(filmPath, contents);
+}
+
+int RenderSession::AppendStatistics(const std::string& imageName,
+                                    const StatusFigures& figures) const {
     RenderStatistics stats;
     stats.seconds = figures.seconds;
     stats.samplesPerPixel = figures.samplesPerPixel;
@@ -74,23 +94,7 @@ bool RenderSession::AppendStatistics(const StatusFigures& figures) const {
     stats.height = static_cast<uint32_t>(film->height);
     stats.threads = static_cast<uint32_t>(threadCount);
     stats.resumed = resumed;
-    return glintor::AppendStatistics(ImageName(), stats, LocalDate());
-}
-
-bool RenderSession::SaveFilm(const std::vector<uint32_t>& blockSamples) const {
-    FilmFileContents contents = CaptureFilm(*film, filmHeader);
-    contents.header.blockSamples = blockSamples;
-    return WriteFilm(filmPath, contents);
-}
-
-bool RenderSession::SaveCheckpoint() const {
-    FilmFileContents contents;
-    // Under the job's lock: blockSamples is read directly.
-    job->WithWholeBlocks([&] {
-        contents = CaptureFilm(*film, filmHeader);
-        contents.header.blockSamples = job->blockSamples;
-    });
-    return WriteFilm(filmPath, contents);
+    return glintor::AppendStatistics(imageName, stats, LocalDate());
 }
 
 void RenderSession::ReportDroppedSamples() const {

@@ -2,11 +2,10 @@
 // film, the live tone mapping, and the one way of saving the picture and logging the statistics.
 #pragma once
 
-#include <optional>
 #include <string>
 #include <vector>
 
-#include "app/image_output.h"
+#include "app/save_sequence.h"
 #include "app/status_line.h"
 #include "app/tone_mapping.h"
 #include "formats/film_file.h"
@@ -17,11 +16,6 @@ class Film;
 class RenderGroupBase;
 struct RenderJob;
 struct Scene;
-
-struct ImageOutput {
-    std::string name;
-    PictureFormat format = PictureFormat::Png;
-};
 
 struct RenderSession {
     Scene* scene = nullptr;
@@ -38,10 +32,13 @@ struct RenderSession {
     // renders only its share of them.
     int samplesPerPixel = 1;
     bool quiet = false;
+    // The status of the last save: the process ends with it.
+    int exitStatus = 0;
     // The film file to keep (empty: none) and what its header says of this run; blockSamples
-    // is filled at each write.
+    // is filled at each write. filmSaved tells whether the last write succeeded.
     std::string filmPath;
     FilmFileHeader filmHeader;
+    bool filmSaved = false;
     int checkpointSeconds = 0;
     // The .exr outputs carry the guide passes.
     bool passesInOutputs = false;
@@ -54,18 +51,17 @@ struct RenderSession {
     void ApplyTone();
 
     StatusFigures Figures() const;
-    // The first output's name.
-    const std::string& ImageName() const;
-    // Writes every output, the PNG ones with the current tone mapping. Answers the name of the
-    // first that could not be written, or nothing when all were.
-    std::optional<std::string> SaveImages() const;
-    // Appends the statistics row for these figures beside the image.
-    bool AppendStatistics(const StatusFigures& figures) const;
-    // Writes the film file with blockSamples as what each block holds; a failure is reported on
-    // standard error. Answers whether it was written.
-    bool SaveFilm(const std::vector<uint32_t>& blockSamples) const;
+    // The pictures to write: the outputs, or the scene's SavedImage as a PNG.
+    std::vector<ImageOutput> Targets() const;
+    // Writes every picture, the PNG ones with the current tone mapping, and with figures the
+    // statistics row beside the first (see SaveAndLog); with blockSamples (what each block holds)
+    // the film file too, when one is asked for. Sets and answers exitStatus.
+    int Save(const StatusFigures* figures, bool announceSaved,
+             const std::vector<uint32_t>* blockSamples = nullptr);
     // Writes the film file from a copy of the film taken while no block is in flight.
     bool SaveCheckpoint() const;
+    // Appends the statistics row for these figures to the log of imageName; 0 or an errno.
+    int AppendStatistics(const std::string& imageName, const StatusFigures& figures) const;
     // Says on standard error how many samples were left out for a non-finite radiance, if any.
     void ReportDroppedSamples() const;
 };

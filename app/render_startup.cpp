@@ -198,7 +198,7 @@ int StartRendering(Scene& scene, const CommandLine& options, const std::string& 
     RunPreviewLoop();
     // The loop returned: the film and scene go away with this frame, so the threads must be done.
     CRenderThread::JoinAll(renderThreads);
-    return 0;
+    return session.exitStatus;
 }
 
 }  // namespace glintor

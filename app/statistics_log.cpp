@@ -1,5 +1,6 @@
 #include "app/statistics_log.h"
 
+#include <cerrno>
 #include <cstdio>
 
 #include "app/fixed_fields.h"
@@ -43,21 +44,26 @@ std::string FormatStatisticsRow(const RenderStatistics& stats, const std::tm& da
     return TrimBlanks(row) + (stats.resumed ? "  resumed" : "");
 }
 
-bool AppendStatistics(const std::string& imageName, const RenderStatistics& stats,
-                      const std::tm& date) {
+int AppendStatistics(const std::string& imageName, const RenderStatistics& stats,
+                     const std::tm& date) {
     const std::string logName = imageName + ".txt";
     const bool isNew = !FileExists(logName);
     std::FILE* log = std::fopen(logName.c_str(), "a");
     if (log == nullptr) {
-        return false;
+        return errno;
     }
+    errno = 0;
     if (isNew) {
         std::fprintf(log, "Glintor output for %s\n\n", imageName.c_str());
         std::fputs(ColumnHeader, log);
         std::fprintf(log, "\n%s", std::string(114, '-').c_str());
     }
     std::fprintf(log, "\n%s", FormatStatisticsRow(stats, date).c_str());
-    return std::fclose(log) == 0;
+    const int writeError = std::ferror(log) != 0 ? (errno != 0 ? errno : EIO) : 0;
+    if (std::fclose(log) != 0) {
+        return errno;
+    }
+    return writeError;
 }
 
 }  // namespace glintor

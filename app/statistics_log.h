@@ -30,8 +30,8 @@ struct RenderStatistics {
 std::string FormatStatisticsRow(const RenderStatistics& stats, const std::tm& date);
 
 // Appends the row to "<imageName>.txt", writing the title and column header first when the file
-// is new. A log that cannot be opened is skipped; the answer says whether the row was written.
-bool AppendStatistics(const std::string& imageName, const RenderStatistics& stats,
-                      const std::tm& date);
+// is new. Answers 0 when the row was written, otherwise the errno that stopped it.
+int AppendStatistics(const std::string& imageName, const RenderStatistics& stats,
+                     const std::tm& date);
 
 }  // namespace glintor

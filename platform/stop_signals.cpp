@@ -4,25 +4,21 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <cstring>
+
+#include "platform/partial_file.h"
 
 namespace glintor {
 
 namespace {
 
 std::atomic<int> firstSignal{0};
-// The handler reads the name only while ready is set; it is cleared while the name changes.
-char inProgress[4096];
-std::atomic<bool> ready{false};
 
 void OnStopSignal(int number) {
     int none = 0;
     if (firstSignal.compare_exchange_strong(none, number)) {
         return;
     }
-    if (ready) {
-        unlink(inProgress);
-    }
+    RemovePartialFiles();
     _exit(128 + number);
 }
 
@@ -34,22 +30,17 @@ void CatchStopSignals() {
     action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
     for (const int number : {SIGTERM, SIGINT, SIGHUP}) {
-        sigaction(number, &action, nullptr);
+        // A signal the process was started to ignore (nohup) stays ignored.
+        struct sigaction previous {};
+        sigaction(number, nullptr, &previous);
+        if (previous.sa_handler != SIG_IGN) {
+            sigaction(number, &action, nullptr);
+        }
     }
 }
 
 int StopSignal() {
     return firstSignal;
-}
-
-void SetFileInProgress(const char* path) {
-    ready = false;
-    const std::size_t length = std::strlen(path);
-    if (length == 0 || length >= sizeof inProgress) {
-        return;
-    }
-    std::memcpy(inProgress, path, length + 1);
-    ready = true;
 }
 
 }  // namespace glintor

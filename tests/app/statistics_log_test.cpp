@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <fstream>
 #include <sstream>
 
@@ -68,19 +69,19 @@ TEST(StatisticsLog, NewFileGetsHeaderThenRowsWithoutFinalLineEnd) {
     const std::string folder = testing::ScratchFolder("statistics_log");
     const std::string image = folder + "/out.png";
     const std::string row = FormatStatisticsRow(Example(), FixedDate());
-    ASSERT_TRUE(AppendStatistics(image, Example(), FixedDate()));
+    ASSERT_EQ(AppendStatistics(image, Example(), FixedDate()), 0);
     const std::string header =
         "Glintor output for " + image +
         "\n\nVersion Date       Time   s/p       s/s       r/p        Samples Depth Lights "
         "Objects Triangles Resolution Threads\n" +
         std::string(114, '-');
     EXPECT_EQ(ReadAll(image + ".txt"), header + "\n" + row);
-    ASSERT_TRUE(AppendStatistics(image, Example(), FixedDate()));
+    ASSERT_EQ(AppendStatistics(image, Example(), FixedDate()), 0);
     EXPECT_EQ(ReadAll(image + ".txt"), header + "\n" + row + "\n" + row);
 }
 
-TEST(StatisticsLog, UnwritableLogIsSkipped) {
-    EXPECT_FALSE(AppendStatistics("/nonexistent-folder/out.png", Example(), FixedDate()));
+TEST(StatisticsLog, UnwritableLogAnswersWhy) {
+    EXPECT_EQ(AppendStatistics("/nonexistent-folder/out.png", Example(), FixedDate()), ENOENT);
 }
 
 }  // namespace

@@ -73,7 +73,7 @@ RenderResult Render(Scene& scene, int threads, const std::string& pngPath) {
     }
     result.rays = job.rayTotal;
     result.samples = job.sampleTotal;
-    EXPECT_TRUE(SaveImage(film, pngPath, 2.2f, 1.0f));
+    EXPECT_EQ(SaveImage(film, pngPath, 2.2f, 1.0f), 0);
     result.png = ReadAll(pngPath);
     return result;
 }
