@@ -46,15 +46,20 @@ const char* SignalName(int number) {
     }
 }
 
-}  // namespace
-
+// "Stopped by SIGTERM: 12 of 80 blocks done; the film is in '<film>'"; without a film
+// "...; no film kept (--film keeps one to resume from)", and "...; the film could not be
+// written" when it was not.
 std::string FormatStopLine(int signalNumber, uint32_t blocksDone, uint32_t blockCount,
-                           const std::string& film) {
+                           const std::string& film, bool filmWritten) {
+    const std::string where = film.empty()  ? "no film kept (--film keeps one to resume from)"
+                              : filmWritten ? "the film is in '" + film + "'"
+                                            : "the film could not be written";
     return std::string("Stopped by ") + SignalName(signalNumber) + ": " +
            std::to_string(blocksDone) + " of " + std::to_string(blockCount) + " blocks done; " +
-           (film.empty() ? std::string("no film kept (--film keeps one to resume from)")
-                         : "the film is in '" + film + "'");
+           where;
 }
+
+}  // namespace
 
 std::string FormatProgressLine(uint32_t blocksDone, uint32_t blockCount,
                                const StatusFigures& figures) {
@@ -136,7 +141,7 @@ int RunHeadless(RenderSession& session) {
             static_cast<uint32_t>(std::count(totals.blockSamples.begin(), totals.blockSamples.end(),
                                              static_cast<uint32_t>(session.samplesPerPixel)));
         const std::string line = FormatStopLine(signalNumber, complete, job.blockCount,
-                                                session.filmSaved ? session.filmPath : "");
+                                                session.filmPath, session.filmSaved);
         std::fprintf(stderr, "%s\n", line.c_str());
         status = 128 + signalNumber;
     }

@@ -16,11 +16,6 @@ namespace glintor {
 // a stop.
 int RunHeadless(RenderSession& session);
 
-// "Stopped by SIGTERM: 12 of 80 blocks done; the film is in '<film>'", or without a film
-// "...; no film kept (--film keeps one to resume from)".
-std::string FormatStopLine(int signalNumber, uint32_t blocksDone, uint32_t blockCount,
-                           const std::string& film);
-
 // "Rendering  42%  Time: ...  s/p: ...  s/s: ...  r/s: ...  left 1m 05s" for the figures so far.
 std::string FormatProgressLine(uint32_t blocksDone, uint32_t blockCount,
                                const StatusFigures& figures);
