@@ -20,13 +20,20 @@ constexpr int MinFilmEdge = 128, MaxFilmEdge = 2048;
 constexpr int MinDepth = 1, MaxDepth = 128;
 constexpr int MinSeed = 0, MaxSeed = 2147483647;
 
+constexpr int MinCheckpoint = 1, MaxCheckpoint = 86400;
+
 enum LongOnly {
     SizeOption = 256,
     DepthOption,
     NoWindowOption,
     VersionOption,
     SamplingOption,
-    SeedOption
+    SeedOption,
+    FilmOption,
+    CheckpointOption,
+    ResumeOption,
+    MergeOption,
+    PassesOption,
 };
 
 const option Options[] = {
@@ -41,6 +48,11 @@ const option Options[] = {
     {"quiet", no_argument, nullptr, 'q'},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, VersionOption},
+    {"film", required_argument, nullptr, FilmOption},
+    {"checkpoint", required_argument, nullptr, CheckpointOption},
+    {"resume", required_argument, nullptr, ResumeOption},
+    {"merge", required_argument, nullptr, MergeOption},
+    {"passes", no_argument, nullptr, PassesOption},
     {nullptr, 0, nullptr, 0},
 };
 // ':' first: a missing value is told apart from an unknown option.
@@ -92,14 +104,26 @@ std::optional<FilmSize> ReadSize(const std::string& text) {
     return FilmSize{*width, *height};
 }
 
-bool HasPictureExtension(const std::string& name) {
+const char* ExtensionOf(const std::string& name) {
     const size_t dot = name.find_last_of('.');
     if (dot == std::string::npos || name.find('/', dot) != std::string::npos) {
-        return false;
+        return "";
     }
-    const char* extension = name.c_str() + dot;
+    return name.c_str() + dot;
+}
+
+bool HasPictureExtension(const std::string& name) {
+    const char* extension = ExtensionOf(name);
     return strcasecmp(extension, ".png") == 0 || strcasecmp(extension, ".exr") == 0 ||
            strcasecmp(extension, ".pfm") == 0;
+}
+
+bool IsFilmName(const std::string& name) {
+    return strcasecmp(ExtensionOf(name), ".exr") == 0;
+}
+
+std::string FilmNameRefusal(int option, const char* text) {
+    return LongName(option) + " needs a film file name ending in .exr, not '" + text + "'";
 }
 
 ParsedCommandLine Refusal(std::string message) {
@@ -183,6 +207,25 @@ ParsedCommandLine ParseCommandLine(int argc, char** argv) {
             case 'q':
                 options.quiet = true;
                 break;
+            case FilmOption:
+            case ResumeOption:
+            case MergeOption:
+                if (!IsFilmName(optarg)) {
+                    return Refusal(FilmNameRefusal(c, optarg));
+                }
+                (c == FilmOption     ? options.film
+                 : c == ResumeOption ? options.resume
+                                     : options.mergeOutput) = optarg;
+                break;
+            case CheckpointOption:
+                options.checkpointSeconds = ReadWhole(optarg, MinCheckpoint, MaxCheckpoint);
+                if (!options.checkpointSeconds) {
+                    return Refusal(WholeNumberRefusal(c, optarg, MinCheckpoint, MaxCheckpoint));
+                }
+                break;
+            case PassesOption:
+                options.passes = true;
+                break;
             case 'h':
                 parsed.action = CommandLineAction::ShowHelp;
                 return parsed;
@@ -204,12 +247,28 @@ ParsedCommandLine ParseCommandLine(int argc, char** argv) {
                 return Refusal(std::string("unknown option '-") + static_cast<char>(optopt) + "'");
         }
     }
+    if (!options.mergeOutput.empty()) {
+        for (int i = optind; i < argc; ++i) {
+            if (!IsFilmName(argv[i])) {
+                return Refusal(FilmNameRefusal(MergeOption, argv[i]));
+            }
+            options.mergeInputs.emplace_back(argv[i]);
+        }
+        if (options.mergeInputs.size() < 2) {
+            return Refusal("--merge needs at least two films to add");
+        }
+        parsed.action = CommandLineAction::Merge;
+        return parsed;
+    }
     if (optind >= argc) {
         return Refusal("no scene file given");
     }
     if (optind + 1 < argc) {
         return Refusal(std::string("only one scene file may be given, not '") + argv[optind] +
                        "' and '" + argv[optind + 1] + "'");
+    }
+    if (options.checkpointSeconds && options.film.empty()) {
+        return Refusal("--checkpoint needs --film to name the film file");
     }
     options.sceneFile = argv[optind];
     return parsed;
@@ -237,6 +296,14 @@ std::string HelpText(const std::string& program) {
            "      --seed N       random streams of the run (0 to 2147483647)\n"
            "      --no-window    render without the preview window\n"
            "  -q, --quiet        no progress lines\n"
+           "      --film FILE.exr  keep the film (radiance sums, weights, passes) in FILE.exr\n"
+           "                     at the end and when stopped by SIGTERM, SIGINT or SIGHUP\n"
+           "      --checkpoint S   also write the film every S seconds (1 to 86400)\n"
+           "      --resume FILE.exr  go on from a film: render the blocks it lacks, or with\n"
+           "                     -s above its samples add samples to every pixel\n"
+           "      --passes       add albedo, normal and depth layers to .exr outputs\n"
+           "      --merge OUT.exr IN.exr...  add films of one scene made with different\n"
+           "                     seeds into OUT.exr (and -o outputs); no scene file\n"
            "  -h, --help         this text\n"
            "      --version      the version line\n";
 }
@@ -269,6 +336,12 @@ void ApplyOverrides(const CommandLine& options, Scene& scene) {
     }
     for (const std::string& output : options.outputs) {
         std::printf("Command line: Output = %s\n", output.c_str());
+    }
+    if (!options.film.empty()) {
+        std::printf("Command line: Film = %s\n", options.film.c_str());
+    }
+    if (!options.resume.empty()) {
+        std::printf("Command line: Resume = %s\n", options.resume.c_str());
     }
     std::fflush(stdout);
 }

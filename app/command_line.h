@@ -32,6 +32,16 @@ struct CommandLine {
     std::optional<uint32_t> seed;
     bool noWindow = false;
     bool quiet = false;
+    // The film file written at the end, on a stop and at every checkpoint.
+    std::string film;
+    std::optional<int> checkpointSeconds;
+    // A film file to go on from.
+    std::string resume;
+    // Albedo, normal and depth layers in the .exr outputs.
+    bool passes = false;
+    // --merge OUT IN...: the film to write and the films to add.
+    std::string mergeOutput;
+    std::vector<std::string> mergeInputs;
 };
 
 enum class CommandLineAction {
@@ -39,6 +49,7 @@ enum class CommandLineAction {
     ShowUsage,    // no argument at all: the usage line, status 0
     ShowHelp,     // --help: every option, status 0
     ShowVersion,  // --version, status 0
+    Merge,        // --merge: add film files, no scene
     Refuse,       // a bad option or value: the message, the usage line, status 2
 };
 

@@ -1,12 +1,15 @@
 #include "app/headless_run.h"
 
+#include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <thread>
 
 #include "app/render_group.h"
+#include "platform/stop_signals.h"
 #include "render/render_job.h"
 
 namespace glintor {
@@ -28,6 +31,32 @@ std::string FormatDuration(double seconds) {
         std::snprintf(text, sizeof text, "%lds", total);
     }
     return text;
+}
+
+const char* SignalName(int number) {
+    switch (number) {
+        case SIGTERM:
+            return "SIGTERM";
+        case SIGINT:
+            return "SIGINT";
+        case SIGHUP:
+            return "SIGHUP";
+        default:
+            return "a signal";
+    }
+}
+
+// "Stopped by SIGTERM: 12 of 80 blocks done; the film is in '<film>'"; without a film
+// "...; no film kept (--film keeps one to resume from)", and "...; the film could not be
+// written" when it was not.
+std::string FormatStopLine(int signalNumber, uint32_t blocksDone, uint32_t blockCount,
+                           const std::string& film, bool filmWritten) {
+    const std::string where = film.empty()  ? "no film kept (--film keeps one to resume from)"
+                              : filmWritten ? "the film is in '" + film + "'"
+                                            : "the film could not be written";
+    return std::string("Stopped by ") + SignalName(signalNumber) + ": " +
+           std::to_string(blocksDone) + " of " + std::to_string(blockCount) + " blocks done; " +
+           where;
 }
 
 }  // namespace
@@ -62,9 +91,16 @@ int RunHeadless(RenderSession& session) {
         pthread_mutex_unlock(&job.lock);
         return n;
     };
+    double nextCheckpoint = session.checkpointSeconds;
     while (active() > 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(PollMilliseconds));
         job.clock.Tick();
+        if (StopSignal() != 0) {
+            job.stopRequested = true;
+        } else if (session.checkpointSeconds > 0 && job.clock.total >= nextCheckpoint) {
+            session.SaveCheckpoint();
+            nextCheckpoint = job.clock.total + session.checkpointSeconds;
+        }
         const uint32_t done = job.BlocksDone();
         // The finished picture gets its line below, once, with the clock read after the end.
         if (quiet || done == job.blockCount) {
@@ -79,7 +115,7 @@ int RunHeadless(RenderSession& session) {
         }
         std::fflush(stderr);
     }
-    RenderTotals totals{job.sampleTotal, job.rayTotal, job.droppedSamples};
+    RenderTotals totals{job.sampleTotal, job.rayTotal, job.droppedSamples, job.BlockSamples()};
     RenderGroupBase& group = *session.group;
     group.Combine(*session.film, totals);
     if (group.Rank() != 0) {
@@ -96,9 +132,19 @@ int RunHeadless(RenderSession& session) {
         std::fprintf(stderr, terminal ? "\r%s\033[K\n" : "%s\n", last.c_str());
     }
 
-    const int status = session.Save(&figures, true);
+    const int saved = session.Save(&figures, true, &totals.blockSamples);
     job.finished = true;
     session.ReportDroppedSamples();
+    int status = saved;
+    if (const int signalNumber = StopSignal()) {
+        const uint32_t complete =
+            static_cast<uint32_t>(std::count(totals.blockSamples.begin(), totals.blockSamples.end(),
+                                             static_cast<uint32_t>(session.samplesPerPixel)));
+        const std::string line = FormatStopLine(signalNumber, complete, job.blockCount,
+                                                session.filmPath, session.filmSaved);
+        std::fprintf(stderr, "%s\n", line.c_str());
+        status = 128 + signalNumber;
+    }
     return status;
 }
 

@@ -9,8 +9,11 @@
 
 namespace glintor {
 
-// Waits for the render threads, then saves and logs through the session. Answers the exit
-// status: 0, or 1 when a picture or the log could not be written.
+// Waits for the render threads, then saves and logs through the session, the film file too
+// when one is asked for (and at every checkpoint). A stop signal ends the render after the blocks
+// in flight; what is done is then saved as usual and one line says so. Answers the exit status:
+// 0, 1 when a picture, the log or the film could not be written, 128 + the signal's number after
+// a stop.
 int RunHeadless(RenderSession& session);
 
 // "Rendering  42%  Time: ...  s/p: ...  s/s: ...  r/s: ...  left 1m 05s" for the figures so far.

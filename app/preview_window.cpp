@@ -177,7 +177,8 @@ void Timer(int) {
         const StatusFigures figures = session.Figures();
         WriteStatusFields(s.statusLine, figures);
         // Only the save command says "Saved"; the end of the render is seen in the window.
-        session.Save(&figures, false);
+        const std::vector<uint32_t> blockSamples = job.BlockSamples();
+        session.Save(&figures, false, &blockSamples);
         session.ReportDroppedSamples();
         job.finished = true;
     }

@@ -1,14 +1,19 @@
 #include "app/program_entry.h"
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <system_error>
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/film_merge.h"
 #include "app/load_fingerprint.h"
 #include "app/output_check.h"
 #include "app/render_startup.h"
+#include "formats/film_file.h"
 #include "platform/platform.h"
 #include "render/render_job.h"
 #include "scene/scene_loader.h"
@@ -51,19 +56,45 @@ const char* UnusableSceneMessage(const Scene& scene) {
     return nullptr;
 }
 
+std::string SceneFileHash(const std::string& fileName) {
+    std::ifstream file(fileName, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(file)),
+                            std::istreambuf_iterator<char>());
+    return HashBytes(bytes);
+}
+
 namespace {
 
 // Names typed on the command line mean the folder the program was started in, not the scene's
 // folder entered later. Answers "" or why a name could not be made absolute (the current folder
 // was deleted, for one).
+std::string MadeAbsolute(std::string& name) {
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(name, error);
+    if (error) {
+        return "cannot write '" + name + "': " + error.message();
+    }
+    name = absolute.string();
+    return "";
+}
+
 std::string AbsoluteOutputs(std::vector<std::string>& outputs) {
     for (std::string& output : outputs) {
-        std::error_code error;
-        const std::filesystem::path absolute = std::filesystem::absolute(output, error);
-        if (error) {
-            return "cannot write '" + output + "': " + error.message();
+        if (std::string problem = MadeAbsolute(output); !problem.empty()) {
+            return problem;
         }
-        output = absolute.string();
+    }
+    return "";
+}
+
+// The film files, which every rank reads or writes.
+std::string AbsoluteFilms(CommandLine& options) {
+    for (std::string* film : {&options.film, &options.resume}) {
+        if (!film->empty()) {
+            if (std::string problem = MadeAbsolute(*film); !problem.empty()) {
+                return problem;
+            }
+        }
     }
     return "";
 }
@@ -94,6 +125,8 @@ int RunProgram(int argc, char** argv, RenderGroupBase& group) {
             std::fprintf(stderr, "%s: %s\n%s\nTry '%s --help' for the options.\n", program.c_str(),
                          parsed.message.c_str(), UsageLine(program).c_str(), program.c_str());
             return 2;
+        case CommandLineAction::Merge:
+            return RunMerge(parsed.options);
         case CommandLineAction::Render:
             break;
     }
@@ -102,8 +135,16 @@ int RunProgram(int argc, char** argv, RenderGroupBase& group) {
     // load check and stop with it.
     const bool writes = group.Rank() == 0;
     std::string problem = writes ? AbsoluteOutputs(options.outputs) : "";
+    if (problem.empty()) {
+        problem = AbsoluteFilms(options);
+    }
     if (problem.empty() && writes) {
         problem = CheckOutputs(options.outputs);
+    }
+    if (problem.empty() && writes && !options.film.empty()) {
+        if (const int error = OutputProblem(options.film, false)) {
+            problem = "cannot write '" + options.film + "': " + std::strerror(error);
+        }
     }
 
     Scene scene;
@@ -135,7 +176,8 @@ int RunProgram(int argc, char** argv, RenderGroupBase& group) {
     if (!group.EveryoneLoaded(usable, [&scene] { return LoadFingerprint(scene); })) {
         return problem.empty() ? group.LoadFailureStatus() : 2;
     }
-    return StartRendering(scene, options, WindowTitle(path.fileName), group, argc, argv);
+    return StartRendering(scene, options, WindowTitle(path.fileName), SceneFileHash(path.fileName),
+                          group, argc, argv);
 }
 
 }  // namespace glintor

@@ -33,6 +33,9 @@ std::string WindowTitle(const std::string& fileName);
 // before materials, so a scene with neither only asks for objects.
 const char* UnusableSceneMessage(const Scene& scene);
 
+// The hash film files record of the scene file's bytes (of no bytes when it cannot be read).
+std::string SceneFileHash(const std::string& fileName);
+
 // Runs the program for its command line; answers the process exit status: 2 for a command line
 // that was refused, otherwise as the run ends. The current directory is left in the scene's
 // folder.

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace glintor {
 
@@ -16,6 +17,8 @@ struct RenderTotals {
     uint64_t samples = 0;
     uint64_t rays = 0;
     uint64_t droppedSamples = 0;
+    // Samples per pixel each block holds, in build order.
+    std::vector<uint32_t> blockSamples;
 };
 
 class RenderGroupBase {
@@ -28,7 +31,8 @@ public:
     // fingerprint (see LoadFingerprint) is asked for only where ranks have something to compare.
     virtual bool EveryoneLoaded(bool loadedHere,
                                 const std::function<std::string()>& fingerprint) = 0;
-    // Called by every rank with its film and totals; on rank 0 they then hold the sums of all.
+    // Called by every rank with its film (sums, weights and passes) and totals; on rank 0 they
+    // then hold the sums of all.
     virtual void Combine(Film& film, RenderTotals& totals) = 0;
     // Exit status when the scene could not be loaded.
     virtual int LoadFailureStatus() const = 0;

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "app/film_files.h"
 #include "app/image_output.h"
 #include "app/statistics_log.h"
 #include "platform/platform.h"
@@ -10,6 +11,19 @@
 #include "render/scene.h"
 
 namespace glintor {
+
+namespace {
+
+bool WriteFilm(const std::string& path, const FilmFileContents& contents) {
+    std::string error;
+    if (SaveFilmFile(path, contents, error)) {
+        return true;
+    }
+    std::fprintf(stderr, "Could not write the film to '%s': %s\n", path.c_str(), error.c_str());
+    return false;
+}
+
+}  // namespace
 
 void RenderSession::ResetTone() {
     tone.Reset(scene->gamma, scene->linearScale);
@@ -30,11 +44,11 @@ std::vector<ImageOutput> RenderSession::Targets() const {
     return outputs.empty() ? std::vector<ImageOutput>{{scene->settings.savedImage}} : outputs;
 }
 
-int RenderSession::Save(const StatusFigures* figures, bool announceSaved) {
+int RenderSession::Save(const StatusFigures* figures, bool announceSaved,
+                        const std::vector<uint32_t>* blockSamples) {
     auto write = [this](const ImageOutput& output) {
-        return output.format == PictureFormat::Png
-                   ? SaveImage(*film, output.name, tone.gamma, tone.linearScale)
-                   : SaveLinearImage(*film, output.name, output.format);
+        return SaveOutput(*film, output.name, output.format, tone.gamma, tone.linearScale,
+                          passesInOutputs);
     };
     LogWriter log;
     if (figures != nullptr) {
@@ -43,7 +57,23 @@ int RenderSession::Save(const StatusFigures* figures, bool announceSaved) {
         };
     }
     exitStatus = SaveAndLog(Targets(), write, log, announceSaved);
+    if (blockSamples != nullptr && !filmPath.empty()) {
+        FilmFileContents contents = CaptureFilm(*film, filmHeader);
+        contents.header.blockSamples = *blockSamples;
+        filmSaved = WriteFilm(filmPath, contents);
+        exitStatus = filmSaved ? exitStatus : 1;
+    }
     return exitStatus;
+}
+
+bool RenderSession::SaveCheckpoint() const {
+    FilmFileContents contents;
+    // Under the job's lock: blockSamples is read directly.
+    job->WithWholeBlocks([&] {
+        contents = CaptureFilm(*film, filmHeader);
+        contents.header.blockSamples = job->blockSamples;
+    });
+    return WriteFilm(filmPath, contents);
 }
 
 int RenderSession::AppendStatistics(const std::string& imageName,
@@ -63,6 +93,7 @@ int RenderSession::AppendStatistics(const std::string& imageName,
     stats.width = static_cast<uint32_t>(film->width);
     stats.height = static_cast<uint32_t>(film->height);
     stats.threads = static_cast<uint32_t>(threadCount);
+    stats.resumed = resumed;
     return glintor::AppendStatistics(imageName, stats, LocalDate());
 }
 

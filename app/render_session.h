@@ -8,6 +8,7 @@
 #include "app/save_sequence.h"
 #include "app/status_line.h"
 #include "app/tone_mapping.h"
+#include "formats/film_file.h"
 
 namespace glintor {
 
@@ -33,6 +34,16 @@ struct RenderSession {
     bool quiet = false;
     // The status of the last save: the process ends with it.
     int exitStatus = 0;
+    // The film file to keep (empty: none) and what its header says of this run; blockSamples
+    // is filled at each write. filmSaved tells whether the last write succeeded.
+    std::string filmPath;
+    FilmFileHeader filmHeader;
+    bool filmSaved = false;
+    int checkpointSeconds = 0;
+    // The .exr outputs carry the guide passes.
+    bool passesInOutputs = false;
+    // The film went on from a film file.
+    bool resumed = false;
 
     // Tone mapping back to the scene's film settings, and the film's table and scale with it.
     void ResetTone();
@@ -43,8 +54,12 @@ struct RenderSession {
     // The pictures to write: the outputs, or the scene's SavedImage as a PNG.
     std::vector<ImageOutput> Targets() const;
     // Writes every picture, the PNG ones with the current tone mapping, and with figures the
-    // statistics row beside the first (see SaveAndLog). Sets and answers exitStatus.
-    int Save(const StatusFigures* figures, bool announceSaved);
+    // statistics row beside the first (see SaveAndLog); with blockSamples (what each block holds)
+    // the film file too, when one is asked for. Sets and answers exitStatus.
+    int Save(const StatusFigures* figures, bool announceSaved,
+             const std::vector<uint32_t>* blockSamples = nullptr);
+    // Writes the film file from a copy of the film taken while no block is in flight.
+    bool SaveCheckpoint() const;
     // Appends the statistics row for these figures to the log of imageName; 0 or an errno.
     int AppendStatistics(const std::string& imageName, const StatusFigures& figures) const;
     // Says on standard error how many samples were left out for a non-finite radiance, if any.

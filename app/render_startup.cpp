@@ -1,16 +1,19 @@
 #include "app/render_startup.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <vector>
 
 #include "app/command_line.h"
 #include "app/display_probe.h"
+#include "app/film_files.h"
 #include "app/headless_run.h"
 #include "app/preview_window.h"
 #include "app/render_group.h"
 #include "app/render_session.h"
 #include "platform/platform.h"
+#include "platform/stop_signals.h"
 #include "render/film.h"
 #include "render/render_job.h"
 #include "render/render_thread.h"
@@ -33,6 +36,54 @@ void PrintHelp() {
     std::fflush(stdout);
 }
 
+// A film to go on from, the seed of this run's streams, and the sequences low-noise sampling
+// walks: a resumed render keeps its film's first sequences and goes on in each pixel's where the
+// film stopped (a block's samples start at those it holds), so that it adds the points an
+// uninterrupted render would have taken, while its generator streams are fresh.
+struct Resumption {
+    FilmFileContents film;
+    uint32_t seed = RandomGenerator::DefaultSeed;
+    uint32_t sequenceSeed = RandomGenerator::DefaultSeed;
+};
+
+// Reads the film to resume from and checks it against this run: same version, scene, options,
+// size and block size; no more samples than asked for (the scene's samples are set to the film's
+// when -s is not given); a seed of its own. Answers the refusal, or empty.
+std::string PrepareResume(const CommandLine& options, const FilmFileHeader& expected, int groupSize,
+                          Scene& scene, Resumption& resumption) {
+    const std::string intro = "Cannot resume from '" + options.resume + "': ";
+    std::string error;
+    FilmFileContents& film = resumption.film;
+    if (!ReadFilmFile(options.resume, film, error)) {
+        return intro + error;
+    }
+    const std::string mismatch = FilmMismatch(film.header, expected);
+    if (!mismatch.empty()) {
+        return intro + "it differs in " + mismatch;
+    }
+    const uint32_t held =
+        *std::max_element(film.header.blockSamples.begin(), film.header.blockSamples.end());
+    if (!options.samples) {
+        scene.settings.samples = film.header.samplesPerPixel;
+    }
+    if (held > static_cast<uint32_t>(scene.settings.samples)) {
+        return intro + "it holds " + std::to_string(held) + " samples per pixel, more than the " +
+               std::to_string(scene.settings.samples) + " asked for";
+    }
+    const std::vector<uint32_t>& used = film.header.seeds;
+    resumption.sequenceSeed = used.front();
+    resumption.seed =
+        options.seed ? *options.seed : *std::max_element(used.begin(), used.end()) + 1u;
+    for (int rank = 0; rank < groupSize; ++rank) {
+        const uint32_t seed = resumption.seed + static_cast<uint32_t>(rank);
+        if (std::find(used.begin(), used.end(), seed) != used.end()) {
+            return intro + "seed " + std::to_string(seed) +
+                   " was used for it already; choose another --seed";
+        }
+    }
+    return "";
+}
+
 }  // namespace
 
 int RenderThreadCount(int requested, int cores) {
@@ -40,8 +91,43 @@ int RenderThreadCount(int requested, int cores) {
 }
 
 int StartRendering(Scene& scene, const CommandLine& options, const std::string& title,
-                   RenderGroupBase& group, int& argc, char** argv) {
+                   const std::string& sceneHash, RenderGroupBase& group, int& argc, char** argv) {
+    if (group.Size() > 1 && (!options.resume.empty() || options.checkpointSeconds)) {
+        if (group.Rank() == 0) {
+            std::fprintf(stderr, "%s: --resume and --checkpoint work in single-process runs\n",
+                         group.ProgramName());
+        }
+        return 2;
+    }
+    FilmFileHeader filmHeader;
+    filmHeader.version = FilmVersion();
+    filmHeader.sceneHash = sceneHash;
+    filmHeader.options = PictureOptions(scene);
+    filmHeader.width = scene.width;
+    filmHeader.height = scene.height;
+    filmHeader.blockSize = scene.settings.pixelBlockSize;
+    Resumption resumption;
+    resumption.seed = options.seed.value_or(RandomGenerator::DefaultSeed);
+    resumption.sequenceSeed = resumption.seed;
+    if (!options.resume.empty()) {
+        const std::string refusal =
+            PrepareResume(options, filmHeader, group.Size(), scene, resumption);
+        if (!refusal.empty()) {
+            std::fprintf(stderr, "%s\n", refusal.c_str());
+            return 2;
+        }
+        filmHeader.seeds = resumption.film.header.seeds;
+    }
+    filmHeader.samplesPerPixel = scene.settings.samples;
+    for (int rank = 0; rank < group.Size(); ++rank) {
+        filmHeader.seeds.push_back(resumption.seed + static_cast<uint32_t>(rank));
+    }
+
     Film film(scene.width, scene.height);
+    if (!options.film.empty() || options.passes) {
+        film.EnablePasses();
+    }
+    RestoreFilm(film, resumption.film);
     RenderJob& job = RenderJob::Instance();
     RenderSession session;
     session.scene = &scene;
@@ -54,6 +140,11 @@ int StartRendering(Scene& scene, const CommandLine& options, const std::string& 
     for (const std::string& name : options.outputs) {
         session.outputs.push_back({name, FormatOfName(name)});
     }
+    session.filmPath = options.film;
+    session.filmHeader = filmHeader;
+    session.checkpointSeconds = options.checkpointSeconds.value_or(0);
+    session.passesInOutputs = options.passes;
+    session.resumed = !options.resume.empty();
     session.ResetTone();
 
     const bool windowed = group.WindowAllowed() && !options.noWindow && DisplayAvailable();
@@ -78,16 +169,26 @@ int StartRendering(Scene& scene, const CommandLine& options, const std::string& 
     scene.settings.samples = group.SampleShare(session.samplesPerPixel);
     const int running = scene.settings.samples > 0 ? threads : 0;
     // Ranks draw from streams of their own but walk one set of sequences, each its own part.
-    const uint32_t seed = options.seed.value_or(RandomGenerator::DefaultSeed);
-    job.seed = seed + static_cast<uint32_t>(group.Rank());
+    job.seed = resumption.seed + static_cast<uint32_t>(group.Rank());
     job.sampling = options.sampling.value_or(SamplingMode::Design);
-    job.sequenceSeed = seed;
+    job.sequenceSeed = resumption.sequenceSeed;
     job.firstSample = static_cast<uint32_t>(group.FirstSample(session.samplesPerPixel));
     job.scene = &scene;
     job.film = &film;
     job.activeThreads = running;
     job.blockSize = scene.settings.pixelBlockSize;
     job.BuildBlocks(static_cast<uint32_t>(film.width), static_cast<uint32_t>(film.height));
+    if (session.resumed) {
+        job.SkipDone(resumption.film.header.blockSamples);
+        if (group.Rank() == 0) {
+            std::printf("Resuming '%s': %u of %u blocks complete\n", options.resume.c_str(),
+                        job.blocksDone, job.blockCount);
+        }
+    }
+    if (!windowed) {
+        // A batch scheduler's stop signal ends the render cleanly; the window keeps Esc.
+        CatchStopSignals();
+    }
 
     std::vector<std::unique_ptr<CRenderThread>> renderThreads;
     renderThreads.reserve(static_cast<size_t>(running));

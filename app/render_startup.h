@@ -16,7 +16,8 @@ int RenderThreadCount(int requested, int cores);
 
 // Renders the scene as this process's part of the group, with the window unless the options or
 // the group rule it out or no display can be opened; answers the process's exit status.
+// sceneHash is the hash of the scene file's bytes that film files record.
 int StartRendering(Scene& scene, const CommandLine& options, const std::string& title,
-                   RenderGroupBase& group, int& argc, char** argv);
+                   const std::string& sceneHash, RenderGroupBase& group, int& argc, char** argv);
 
 }  // namespace glintor

@@ -41,7 +41,7 @@ std::string FormatStatisticsRow(const RenderStatistics& stats, const std::tm& da
     WriteField(row, 86, 6, FormatField("%u", stats.triangles));
     WriteField(row, 96, 10, FormatField("%ux%u", stats.width, stats.height));
     WriteField(row, 107, 6, FormatField("%u", stats.threads));
-    return TrimBlanks(row);
+    return TrimBlanks(row) + (stats.resumed ? "  resumed" : "");
 }
 
 int AppendStatistics(const std::string& imageName, const RenderStatistics& stats,

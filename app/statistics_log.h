@@ -22,6 +22,8 @@ struct RenderStatistics {
     uint32_t width = 0;
     uint32_t height = 0;
     uint32_t threads = 0;
+    // The render went on from a film file; the row then counts this run's samples only.
+    bool resumed = false;
 };
 
 // The row as written to the log: fixed columns, trimmed at both ends.

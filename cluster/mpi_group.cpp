@@ -87,17 +87,27 @@ bool MpiGroup::EveryoneLoaded(bool loadedHere, const std::function<std::string()
 }
 
 void MpiGroup::Combine(Film& film, RenderTotals& totals) {
-    // The film's four floats per pixel (radiance sums and weight) add up like the samples they
-    // hold, so one sum over all ranks gives the film of all their samples.
-    const int count = film.pixelCount * 4;
+    // The film's four floats per pixel (radiance sums and weight) and its pass sums add up like
+    // the samples they hold, so one sum over all ranks gives the film of all their samples.
     uint64_t counters[3] = {totals.samples, totals.rays, totals.droppedSamples};
+    Sum(film.accumulation, film.pixelCount * 4, MPI_FLOAT);
+    if (film.passes != nullptr) {
+        Sum(film.passes, film.pixelCount * Film::PassCount, MPI_FLOAT);
+    }
+    Sum(counters, 3, MPI_UINT64_T);
+    Sum(totals.blockSamples.data(), static_cast<int>(totals.blockSamples.size()), MPI_UINT32_T);
     if (rank_ == 0) {
-        MPI_Reduce(MPI_IN_PLACE, film.accumulation, count, MPI_FLOAT, MPI_SUM, 0, communicator_);
-        MPI_Reduce(MPI_IN_PLACE, counters, 3, MPI_UINT64_T, MPI_SUM, 0, communicator_);
-        totals = {counters[0], counters[1], counters[2]};
+        totals.samples = counters[0];
+        totals.rays = counters[1];
+        totals.droppedSamples = counters[2];
+    }
+}
+
+void MpiGroup::Sum(void* values, int count, MPI_Datatype type) {
+    if (rank_ == 0) {
+        MPI_Reduce(MPI_IN_PLACE, values, count, type, MPI_SUM, 0, communicator_);
     } else {
-        MPI_Reduce(film.accumulation, nullptr, count, MPI_FLOAT, MPI_SUM, 0, communicator_);
-        MPI_Reduce(counters, nullptr, 3, MPI_UINT64_T, MPI_SUM, 0, communicator_);
+        MPI_Reduce(values, nullptr, count, type, MPI_SUM, 0, communicator_);
     }
     ForwardMessages(nullptr);
 }

@@ -33,6 +33,8 @@ private:
     // Prints on rank 0 what the others wrote since the last call; with rankZeroText, text equal to
     // it is not repeated.
     void ForwardMessages(const std::string* rankZeroText);
+    // Sums the values of every rank onto rank 0's.
+    void Sum(void* values, int count, MPI_Datatype type);
 
     MPI_Comm communicator_;
     int rank_ = 0;

@@ -38,11 +38,7 @@ const int CleanedSignals[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM};
 struct sigaction PreviousActions[std::size(CleanedSignals)];
 
 void RemovePartialFilesAndResignal(int signal) {
-    for (PartialSlot& slot : Slots()) {
-        if (slot.state.load() == Listed) {
-            unlink(slot.path);
-        }
-    }
+    RemovePartialFiles();
     // What the process did before for this signal (usually dying of it) happens now.
     for (size_t i = 0; i < std::size(CleanedSignals); ++i) {
         if (CleanedSignals[i] == signal) {
@@ -53,13 +49,14 @@ void RemovePartialFilesAndResignal(int signal) {
 }
 
 // Installed once, on the first save, and left in place: with no save running it only hands the
-// signal on. A signal the process ignores (nohup) stays ignored.
+// signal on. A signal the process ignores (nohup) stays ignored, and one it handles itself stays
+// with its handler, which removes the partial files when it ends the process.
 void InstallSignalCleanup() {
     static std::once_flag once;
     std::call_once(once, [] {
         for (size_t i = 0; i < std::size(CleanedSignals); ++i) {
             sigaction(CleanedSignals[i], nullptr, &PreviousActions[i]);
-            if (PreviousActions[i].sa_handler == SIG_IGN) {
+            if (PreviousActions[i].sa_handler != SIG_DFL) {
                 continue;
             }
             struct sigaction action {};
@@ -103,6 +100,14 @@ void UnlistPartialFile(PartialSlot* slot) {
 }
 
 }  // namespace
+
+void RemovePartialFiles() {
+    for (PartialSlot& slot : Slots()) {
+        if (slot.state.load() == Listed) {
+            unlink(slot.path);
+        }
+    }
+}
 
 std::string FolderOf(const std::string& path) {
     const size_t slash = path.find_last_of('/');

@@ -18,6 +18,11 @@ using PartialFileWriter = std::function<int(const std::string& partialPath)>;
 // name fits its folder can be written.
 int WriteThroughPartialFile(const std::string& target, const PartialFileWriter& write);
 
+// Removes every partial file being written right now; safe in a signal handler. A program that
+// handles the terminating signals itself calls it before it ends on one: the cleanup above is
+// installed only for signals whose action is still the default.
+void RemovePartialFiles();
+
 // The folder a file name lies in, "." for a bare name.
 std::string FolderOf(const std::string& path);
 

@@ -37,6 +37,28 @@ Film::Film(int filmWidth, int filmHeight)
 Film::~Film() {
     AlignedFree(accumulation);
     AlignedFree(display);
+    AlignedFree(passes);
+}
+
+void Film::EnablePasses() {
+    if (passes == nullptr) {
+        passes = static_cast<float*>(
+            AllocateZeroed(static_cast<std::size_t>(pixelCount) * PassCount * sizeof(float)));
+    }
+}
+
+void Film::AddPasses(uint32_t x, uint32_t y, const Vector3& albedo, const Vector3& normal,
+                     float distance, float hits) {
+    const uint64_t index = static_cast<uint64_t>(y) * static_cast<uint64_t>(width) + x;
+    if (passes == nullptr || index >= static_cast<uint64_t>(pixelCount)) {
+        return;
+    }
+    float* pixel = passes + index * PassCount;
+    const float values[PassCount] = {albedo.x, albedo.y, albedo.z, normal.x,
+                                     normal.y, normal.z, distance, hits};
+    for (int k = 0; k < PassCount; ++k) {
+        pixel[k] += values[k];
+    }
 }
 
 void Film::BuildGammaTable(float gamma) {

@@ -35,6 +35,13 @@ public:
     // pixelCount is ignored.
     void AddPixel(uint32_t x, uint32_t y, const Vector3& colour, float weight);
 
+    // Allocates the guide passes (zeroed); until then the film has none and AddPasses is not
+    // called.
+    void EnablePasses();
+    // Adds one pixel's pass sums: albedo, normal, distance (over the samples that hit) and hits.
+    void AddPasses(uint32_t x, uint32_t y, const Vector3& albedo, const Vector3& normal,
+                   float distance, float hits);
+
     // Refills display from accumulation (mean = sum / weight, times linearScale, clamped to
     // [0, 1], through the gamma table) and returns it. Pixels of weight <= 0 show black.
     const uint8_t* ConvertForDisplay();
@@ -46,6 +53,11 @@ public:
     float linearScale = 1.0f;
     // Per pixel: summed red, green, blue and summed sample weight. 64-byte aligned.
     float* accumulation = nullptr;
+    // Per pixel, PassCount floats summed over the samples in accumulation's weight: the first
+    // diffuse hit's surface colour, the shading normal at the first hit, the distance to it (only
+    // samples that hit add) and the count of samples that hit. Null without passes.
+    static constexpr int PassCount = 8;
+    float* passes = nullptr;
     // Per pixel: red, green, blue bytes. 64-byte aligned.
     uint8_t* display = nullptr;
 };

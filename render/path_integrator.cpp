@@ -131,7 +131,12 @@ void PathIntegrator::Setup(const Scene& scene, Film& targetFilm) {
 }
 
 void PathIntegrator::RenderBlock(const Scene& scene, const PixelBlock& block) {
-    const int samples = scene.settings.samples > 0 ? scene.settings.samples : 1;
+    RenderSamples(scene, block, 0, scene.settings.samples > 0 ? scene.settings.samples : 1);
+}
+
+void PathIntegrator::RenderSamples(const Scene& scene, const PixelBlock& block, int first,
+                                   int count) {
+    const bool keepPasses = film->passes != nullptr;
     Camera camera(static_cast<float>(scene.width), static_cast<float>(scene.height));
     camera.rightHanded = true;
     camera.Setup(scene.cameraPos, scene.cameraLookAt, scene.cameraUp,
@@ -142,14 +147,19 @@ void PathIntegrator::RenderBlock(const Scene& scene, const PixelBlock& block) {
     for (uint32_t y = block.y; y < block.y + block.height; ++y) {
         for (uint32_t x = block.x; x < block.x + block.width; ++x) {
             const uint32_t pixelSeed = SequenceSample::PixelSeed(sequenceSeed, x, y);
-            Vector3 sum;
+            Vector3 sum, albedo, normal;
+            float distance = 0.0f, hits = 0.0f;
             int kept = 0;
-            for (int j = 0; j < samples; ++j) {
+            for (int j = first; j < first + count; ++j) {
                 const float filmX = static_cast<float>(x) + offsetX[j];
                 const float filmY = static_cast<float>(y) + offsetY[j];
                 Vector3 colour;
                 PathSample sample;
+                FirstHit seen;
+                firstHit_ = keepPasses ? &seen : nullptr;
                 if (sampling == SamplingMode::LowNoise) {
+                    // A resumed render starts at its film's samples, so each pixel's sequence
+                    // goes on where the earlier run stopped.
                     const SequenceSample numbers(pixelSeed, firstSample + static_cast<uint32_t>(j),
                                                  lightSlots);
                     camera.GenerateRay(filmX, filmY, numbers.Lens(), scene.lensRadius,
@@ -169,13 +179,21 @@ void PathIntegrator::RenderBlock(const Scene& scene, const PixelBlock& block) {
                 if (IsFinite(colour)) {
                     sum += colour;
                     ++kept;
+                    albedo += seen.albedo;
+                    normal += seen.normal;
+                    distance += seen.distance;
+                    hits += seen.hit ? 1.0f : 0.0f;
                 } else {
                     ++droppedSamples;
                 }
             }
             film->AddPixel(x, y, sum, static_cast<float>(kept));
+            if (keepPasses) {
+                film->AddPasses(x, y, albedo, normal, distance, hits);
+            }
         }
     }
+    firstHit_ = nullptr;
 }
 
 void PathIntegrator::Radiance(const Ray& cameraRay, const Scene& scene, Vector3& colour,
@@ -256,6 +274,18 @@ void PathIntegrator::Trace(const Ray& cameraRay, const Scene& scene, Vector3& co
                 perturbed += map->Evaluate(generator, hit, hit.normal);
             }
             hit.normal = Divided(perturbed, static_cast<float>(material->bumpMaps.size()));
+        }
+
+        if (firstHit_ != nullptr) {
+            if (!firstHit_->hit) {
+                firstHit_->hit = true;
+                firstHit_->normal = hit.normal;
+                firstHit_->distance = hit.distance;
+            }
+            if (diffuse && !firstHit_->diffuseSeen) {
+                firstHit_->diffuseSeen = true;
+                firstHit_->albedo = surface;
+            }
         }
 
         const Vector3 nFacing = Dot(ray.direction, hit.normal) > 0.0f ? -hit.normal : hit.normal;

@@ -19,6 +19,9 @@ public:
 
     void Setup(const Scene& scene, Film& film) override;
     void RenderBlock(const Scene& scene, const PixelBlock& block) override;
+    // Samples first ... first + count - 1 of every pixel of the block (RenderBlock renders all of
+    // them), added to what the film already holds. first + count is at most the scene's samples.
+    void RenderSamples(const Scene& scene, const PixelBlock& block, int first, int count);
     void Radiance(const Ray& ray, const Scene& scene, Vector3& colour, PathSample& sample) override;
 
     // Set before Setup; see RenderJob.
@@ -43,6 +46,16 @@ private:
                Numbers numbers);
     // LowNoise only: the numbers of the camera sample being traced.
     const SequenceSample* sequence_ = nullptr;
+    // What a camera path saw first, for the film's guide passes.
+    struct FirstHit {
+        Vector3 albedo;  // the first diffuse hit's surface colour
+        Vector3 normal;  // the shading normal at the first hit
+        float distance = 0.0f;
+        bool hit = false;
+        bool diffuseSeen = false;
+    };
+    // Set while a camera path whose passes the film keeps is traced.
+    FirstHit* firstHit_ = nullptr;
 };
 
 }  // namespace glintor

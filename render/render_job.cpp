@@ -1,6 +1,7 @@
 #include "render/render_job.h"
 
 #include "platform/platform.h"
+#include "render/scene.h"
 
 namespace glintor {
 
@@ -46,9 +47,11 @@ uint32_t BlockDraw::NextIndex(uint32_t count) {
 RenderJob::RenderJob() {
     clock.Start();
     pthread_mutex_init(&lock, nullptr);
+    pthread_cond_init(&changed, nullptr);
 }
 
 RenderJob::~RenderJob() {
+    pthread_cond_destroy(&changed);
     pthread_mutex_destroy(&lock);
 }
 
@@ -80,6 +83,10 @@ void RenderJob::BuildBlocks(uint32_t width, uint32_t height) {
     }
     blocks.assign(made.rbegin(), made.rend());
     blockCount = static_cast<uint32_t>(blocks.size());
+    columns = nx + (rx > 0 ? 1 : 0);
+    blockSamples.assign(blockCount, 0);
+    stopRequested = false;
+    blocksInFlight = 0;
     blocksDone = 0;
     finished = false;
     rayTotal = 0;
@@ -87,28 +94,79 @@ void RenderJob::BuildBlocks(uint32_t width, uint32_t height) {
     droppedSamples = 0;
 }
 
+uint32_t RenderJob::BlockIndex(const PixelBlock& block) const {
+    const uint32_t b = blockSize > 0 ? static_cast<uint32_t>(blockSize) : 1u;
+    return block.y / b * columns + block.x / b;
+}
+
+uint32_t RenderJob::SamplesPerPixel() const {
+    return scene != nullptr && scene->settings.samples > 0
+               ? static_cast<uint32_t>(scene->settings.samples)
+               : 1u;
+}
+
+void RenderJob::SkipDone(const std::vector<uint32_t>& done) {
+    if (done.size() != blockSamples.size()) {
+        return;
+    }
+    blockSamples = done;
+    std::erase_if(blocks, [this](const PixelBlock& block) {
+        return blockSamples[BlockIndex(block)] >= SamplesPerPixel();
+    });
+    blocksDone = blockCount - static_cast<uint32_t>(blocks.size());
+}
+
 std::optional<PixelBlock> RenderJob::HandOverAndTake(uint64_t& rays, uint64_t& samples,
-                                                     uint64_t& dropped, bool finishedBlock) {
+                                                     uint64_t& dropped,
+                                                     const PixelBlock* finishedBlock) {
     LockGuard guard(lock);
-    if (finishedBlock) {
+    if (finishedBlock != nullptr) {
         ++blocksDone;
+        blockSamples[BlockIndex(*finishedBlock)] = SamplesPerPixel();
+        --blocksInFlight;
+        pthread_cond_broadcast(&changed);
+    }
+    while (paused) {
+        pthread_cond_wait(&changed, &lock);
     }
     rayTotal += rays;
     sampleTotal += samples;
     droppedSamples += dropped;
     rays = samples = dropped = 0;
-    if (blocks.empty()) {
+    if (blocks.empty() || stopRequested) {
         return std::nullopt;
     }
     const uint32_t index = draw.NextIndex(static_cast<uint32_t>(blocks.size()));
     const PixelBlock block = blocks[index];
     blocks.erase(blocks.begin() + index);
+    ++blocksInFlight;
     return block;
+}
+
+void RenderJob::WithWholeBlocks(const std::function<void()>& copy) {
+    LockGuard guard(lock);
+    paused = true;
+    while (blocksInFlight > 0) {
+        pthread_cond_wait(&changed, &lock);
+    }
+    copy();
+    paused = false;
+    pthread_cond_broadcast(&changed);
+}
+
+uint32_t RenderJob::SamplesOf(const PixelBlock& block) {
+    LockGuard guard(lock);
+    return blockSamples[BlockIndex(block)];
 }
 
 uint32_t RenderJob::BlocksDone() {
     LockGuard guard(lock);
     return blocksDone;
+}
+
+std::vector<uint32_t> RenderJob::BlockSamples() {
+    LockGuard guard(lock);
+    return blockSamples;
 }
 
 void RenderJob::ThreadFinished() {

@@ -6,7 +6,9 @@
 
 #include <pthread.h>
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -68,6 +70,15 @@ struct RenderJob {
     uint64_t droppedSamples = 0;
     uint32_t blockCount = 0;  // blocks made by BuildBlocks
     uint32_t blocksDone = 0;  // blocks whose pixels are all in the film
+    // Per block, in the order BuildBlocks made them: samples per pixel the film holds for it.
+    // A block counts only once all its pixels have them, so the film never holds half a block.
+    std::vector<uint32_t> blockSamples;
+    // Once set, no block is handed out; blocks in flight are finished.
+    std::atomic<bool> stopRequested{false};
+    // Blocks handed out and not yet handed back, and whether the threads hold off taking more.
+    uint32_t blocksInFlight = 0;
+    bool paused = false;
+    pthread_cond_t changed;  // signalled under lock when either of the two changes
     // Every render thread's generator starts from it. Processes that share one picture each take
     // their own, so that their samples differ.
     uint32_t seed = RandomGenerator::DefaultSeed;
@@ -78,6 +89,8 @@ struct RenderJob {
     uint32_t sequenceSeed = RandomGenerator::DefaultSeed;
     uint32_t firstSample = 0;
 
+    uint32_t columns = 0;  // blocks per row
+
     RenderJob();
     ~RenderJob();
     RenderJob(const RenderJob&) = delete;
@@ -86,13 +99,28 @@ struct RenderJob {
     // Splits a width x height image into blocks of blockSize; clears finished and the totals.
     void BuildBlocks(uint32_t width, uint32_t height);
 
+    // Samples per pixel every block is rendered up to: the scene's.
+    uint32_t SamplesPerPixel() const;
+    // Takes out the blocks that already hold SamplesPerPixel() (a resumed film's); done holds each
+    // block's samples in build order, as blockSamples does.
+    void SkipDone(const std::vector<uint32_t>& done);
+
     // Under the lock: adds a thread's counters to the totals (and zeroes them), counts the block
     // it has just finished (if any), then removes and returns a randomly drawn block, or nothing
-    // when none is left.
+    // when none is left or a stop was requested. A block's samples to render run from its
+    // blockSamples entry to SamplesPerPixel().
     std::optional<PixelBlock> HandOverAndTake(uint64_t& rays, uint64_t& samples, uint64_t& dropped,
-                                              bool finishedBlock);
-    // Under the lock: blocks done so far.
+                                              const PixelBlock* finishedBlock);
+    // Under the lock: samples per pixel the film holds for the block.
+    uint32_t SamplesOf(const PixelBlock& block);
+    // Under the lock: blocks done so far, and a copy of blockSamples.
     uint32_t BlocksDone();
+    std::vector<uint32_t> BlockSamples();
+    // Runs copy once no block is in flight, holding the threads off meanwhile: what copy reads
+    // of the film then holds whole blocks only, as blockSamples says.
+    void WithWholeBlocks(const std::function<void()>& copy);
+    // The block's position in build order.
+    uint32_t BlockIndex(const PixelBlock& block) const;
     // Under the lock: one thread has finished.
     void ThreadFinished();
 

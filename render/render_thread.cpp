@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <future>
+#include <optional>
 
 #include "render/path_integrator.h"
 #include "render/render_job.h"
@@ -84,13 +85,16 @@ void CRenderThread::Run(void* jobArgument) {
         integrator.sequenceSeed = job.sequenceSeed;
         integrator.firstSample = job.firstSample;
         integrator.Setup(*job.scene, *job.film);
-        bool finishedBlock = false;
+        std::optional<PixelBlock> finished;
         // The last hand-over happens in the iteration that finds the list empty, so the totals
         // are complete before this thread counts itself out.
         while (auto block = job.HandOverAndTake(integrator.rayCount, integrator.sampleCount,
-                                                integrator.droppedSamples, finishedBlock)) {
-            integrator.RenderBlock(*job.scene, *block);
-            finishedBlock = true;
+                                                integrator.droppedSamples,
+                                                finished ? &*finished : nullptr)) {
+            const int first = static_cast<int>(job.SamplesOf(*block));
+            integrator.RenderSamples(*job.scene, *block, first,
+                                     static_cast<int>(job.SamplesPerPixel()) - first);
+            finished = block;
         }
     }
     job.ThreadFinished();

@@ -5,8 +5,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(g++ cmake make pkg-config freeglut3-dev libgl-dev libglu1-mesa-dev libfreeimage-dev
-          libgtest-dev libbenchmark-dev xvfb xdotool x11-apps x11-utils
-          openmpi-bin libopenmpi-dev valgrind openexr)
+          libopenexr-dev openexr libgtest-dev libbenchmark-dev xvfb xdotool x11-apps x11-utils
+          openmpi-bin libopenmpi-dev valgrind)
 if [ "${GLINTOR_WITH_EMBREE:-0}" = 1 ]; then packages+=(libembree-dev); fi
 
 missing=()

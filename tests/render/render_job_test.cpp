@@ -57,9 +57,10 @@ TEST(RenderJob, FirstDrawsAreFixedAndEveryBlockIsTakenOnce) {
     std::set<std::tuple<uint32_t, uint32_t>> seen;
     uint64_t rays = 7, samples = 3, dropped = 0;
     std::vector<PixelBlock> order;
-    bool finished = false;
-    while (auto block = job.HandOverAndTake(rays, samples, dropped, finished)) {
-        finished = true;
+    std::optional<PixelBlock> finished;
+    while (auto block =
+               job.HandOverAndTake(rays, samples, dropped, finished ? &*finished : nullptr)) {
+        finished = block;
         EXPECT_TRUE(seen.insert({block->x, block->y}).second);
         order.push_back(*block);
     }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -182,6 +183,84 @@ TEST(RenderThreads, ThreadsThatEndAtOnceStartWithTheLowestPriority) {
         probe.Join();
         ASSERT_EQ(probe.priority, probe.lowest) << "start " << i;
     }
+}
+
+}  // namespace
+}  // namespace glintor
+
+namespace glintor {
+namespace {
+
+// Weight of every pixel equals its block's entry in blockSamples: the film holds whole blocks.
+void ExpectWholeBlocks(const std::vector<float>& accumulation, const std::vector<uint32_t>& done,
+                       const RenderJob& job, int width) {
+    for (size_t i = 0; i < accumulation.size() / 4; ++i) {
+        const PixelBlock pixel{static_cast<uint32_t>(i % width), static_cast<uint32_t>(i / width)};
+        ASSERT_EQ(accumulation[i * 4 + 3], static_cast<float>(done[job.BlockIndex(pixel)])) << i;
+    }
+}
+
+// Checkpoints copy the film while threads render, and a stop ends the render early: neither may
+// ever see part of a block. A resume then renders only the samples each block lacks.
+TEST(RenderThreads, SnapshotsAndStopsHoldWholeBlocksAndAResumeAddsTheMissingSamples) {
+    auto scene = SmallScene();
+    scene->settings.samples = 4;
+    Film film(scene->width, scene->height);
+    film.EnablePasses();
+    RenderJob job;
+    job.scene = scene.get();
+    job.film = &film;
+    job.blockSize = 16;
+    job.activeThreads = 2;
+    job.BuildBlocks(film.width, film.height);
+    std::vector<std::unique_ptr<CRenderThread>> workers;
+    for (int i = 0; i < 2; ++i) {
+        workers.push_back(std::make_unique<CRenderThread>());
+        workers.back()->Start(&job);
+    }
+    const size_t values = static_cast<size_t>(film.pixelCount) * 4;
+    for (int snapshot = 0; snapshot < 3; ++snapshot) {
+        std::vector<float> copy;
+        std::vector<uint32_t> done;
+        job.WithWholeBlocks([&] {
+            copy.assign(film.accumulation, film.accumulation + values);
+            done = job.blockSamples;
+        });
+        ExpectWholeBlocks(copy, done, job, film.width);
+    }
+    job.stopRequested = true;
+    CRenderThread::JoinAll(workers);
+    std::vector<uint32_t> done = job.BlockSamples();
+    ExpectWholeBlocks({film.accumulation, film.accumulation + values}, done, job, film.width);
+    EXPECT_EQ(job.BlocksDone(), static_cast<uint32_t>(std::count(done.begin(), done.end(), 4u)));
+
+    // Going on with 6 samples: every block gets what it lacks, drawn from new offsets.
+    scene->settings.samples = 6;
+    RenderJob more;
+    more.scene = scene.get();
+    more.film = &film;
+    more.blockSize = 16;
+    more.activeThreads = 1;
+    more.BuildBlocks(film.width, film.height);
+    more.SkipDone(done);
+    CRenderThread worker;
+    worker.Start(&more);
+    worker.Join();
+    EXPECT_EQ(more.BlockSamples(), std::vector<uint32_t>(more.blockCount, 6u));
+    ExpectWholeBlocks({film.accumulation, film.accumulation + values}, more.BlockSamples(), more,
+                      film.width);
+    // Every sample added its pass values: at the bottom corners the grey plane, straight up,
+    // farther at the top of the picture than at the bottom.
+    const auto passes = [&film](int y) {
+        return film.passes + (static_cast<size_t>(film.width) * y + 2) * Film::PassCount;
+    };
+    for (int y : {2, 125}) {
+        EXPECT_NEAR(passes(y)[0] / 6.0f, 0.7f, 1e-5f);
+        EXPECT_EQ(passes(y)[3], 0.0f);
+        EXPECT_EQ(passes(y)[4], 6.0f);
+        EXPECT_EQ(passes(y)[7], 6.0f);
+    }
+    EXPECT_GT(passes(125)[6], 2.0f * passes(2)[6]);
 }
 
 }  // namespace
