@@ -34,6 +34,9 @@ public:
     // Called by every rank with its film (sums, weights and passes) and totals; on rank 0 they
     // then hold the sums of all.
     virtual void Combine(Film& film, RenderTotals& totals) = 0;
+    // Called by every rank once it catches the stop signals; returns when every rank does, so that
+    // a stop sent to the whole job after rank 0 says it started finds no rank it would kill.
+    virtual void StopSignalsCaught() = 0;
     // Exit status when the scene could not be loaded.
     virtual int LoadFailureStatus() const = 0;
     // The name in the usage line and the messages.
@@ -63,6 +66,7 @@ public:
         return loadedHere;
     }
     void Combine(Film&, RenderTotals&) override {}
+    void StopSignalsCaught() override {}
     // A scene that does not load has already been reported; the process still ends normally.
     int LoadFailureStatus() const override { return 0; }
     const char* ProgramName() const override { return "glintor"; }

@@ -188,6 +188,7 @@ int StartRendering(Scene& scene, const CommandLine& options, const std::string& 
     if (!windowed) {
         // A batch scheduler's stop signal ends the render cleanly; the window keeps Esc.
         CatchStopSignals();
+        group.StopSignalsCaught();
     }
 
     std::vector<std::unique_ptr<CRenderThread>> renderThreads;

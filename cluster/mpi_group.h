@@ -23,6 +23,7 @@ public:
     bool EveryoneLoaded(bool loadedHere, const std::function<std::string()>& fingerprint) override;
     // Sums the films on rank 0, which then prints what the other ranks said while rendering.
     void Combine(Film& film, RenderTotals& totals) override;
+    void StopSignalsCaught() override { MPI_Barrier(communicator_); }
     int LoadFailureStatus() const override { return 1; }
     const char* ProgramName() const override { return "glintor-mpi"; }
     bool WindowAllowed() const override { return false; }
