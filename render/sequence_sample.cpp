@@ -4,16 +4,6 @@
 
 namespace glintor {
 
-void PixelSequences::Start(uint32_t pixelSeed) {
-    pixelSeed_ = pixelSeed;
-    // After 2^32 pixels the count comes round again: forget every pair rather than take an old
-    // pixel's scrambles for this one's.
-    if (++pixel_ == 0) {
-        pairs_.assign(pairs_.size(), Pair{});
-        pixel_ = 1;
-    }
-}
-
 const SobolScrambles& PixelSequences::WorkOut(uint32_t dimension) const {
     if (dimension >= pairs_.size()) {
         pairs_.resize(static_cast<std::size_t>(dimension) + 1);

@@ -26,7 +26,10 @@ public:
     explicit PixelSequences(uint32_t pixelSeed = 0) { Start(pixelSeed); }
 
     // Moves on to the pixel whose seed is given.
-    void Start(uint32_t pixelSeed);
+    void Start(uint32_t pixelSeed) {
+        pixelSeed_ = pixelSeed;
+        ++pixel_;
+    }
 
     const SobolScrambles& Of(uint32_t dimension) const {
         if (dimension < pairs_.size() && pairs_[dimension].pixel == pixel_) {
@@ -37,13 +40,13 @@ public:
 
 private:
     struct Pair {
-        uint32_t pixel = 0;  // the count of Start calls when the scrambles were worked out
+        uint64_t pixel = 0;  // the count of Start calls when the scrambles were worked out
         SobolScrambles scrambles;
     };
     const SobolScrambles& WorkOut(uint32_t dimension) const;
 
     uint32_t pixelSeed_ = 0;
-    uint32_t pixel_ = 0;
+    uint64_t pixel_ = 0;  // 64 bits: never comes round again
     mutable std::vector<Pair> pairs_;
 };
 

@@ -253,9 +253,11 @@ TEST(LowNoiseSampling, PixelsAndRolesDrawIndependentNumbers) {
     constexpr int Bins = 16;
     auto bin = [](float u) { return static_cast<int>(u * Bins); };
     std::vector<double> pixels(Bins * Bins, 0.0), roles(Bins * Bins, 0.0);
+    // Moved from pixel to pixel as a render thread's is, so that no pixel keeps another's numbers.
+    PixelSequences herePixel;
     for (uint32_t y = 0; y < 160; ++y) {
         for (uint32_t x = 0; x < 400; ++x) {
-            const PixelSequences herePixel(SequenceSample::PixelSeed(7, x, y));
+            herePixel.Start(SequenceSample::PixelSeed(7, x, y));
             const PixelSequences rightPixel(SequenceSample::PixelSeed(7, x + 1, y));
             const SequenceSample here(herePixel, 3, 2);
             const SequenceSample right(rightPixel, 3, 2);
