@@ -173,6 +173,17 @@ void AreaLight::SampleLowNoise(Vector3& radiance, const PathSample& sample,
         Sample(radiance, sample, generator, shadowRay, point, normal, pdf);
         return;
     }
+    // Below the lit surface's horizon as a whole, the rectangle has no point Towards accepts; the
+    // margin leaves the corners that rounding could lift above it to the full draw.
+    bool belowHorizon = true;
+    for (const Vector3& corner : Corners) {
+        const Vector3 d = corner - point;
+        belowHorizon = belowHorizon && Dot(d, normal) < -1e-3f * d.Length();
+    }
+    if (belowHorizon) {
+        RejectSample(radiance, pdf);
+        return;
+    }
     const SphericalRectangle seen(point, Corners[0], -Edge1, -Edge2);
     if (!(seen.SolidAngle() > 1e-7)) {
         Sample(radiance, sample, generator, shadowRay, point, normal, pdf);

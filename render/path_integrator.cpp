@@ -62,10 +62,13 @@ class DesignNumbers {
 public:
     explicit DesignNumbers(RandomGenerator& generator) : generator_(generator) {}
 
-    void DrawScatter(PathSample& sample) {
+    // The generator's order of numbers is part of the design's pictures: a vertex's scattering
+    // pair comes first, before it is known whether the path goes on.
+    void StartVertex(PathSample& sample) {
         sample.scatterU = generator_.UniformFloat();
         sample.scatterV = generator_.UniformFloat();
     }
+    void DrawScatter(PathSample&) {}
     void DrawLight(PathSample& sample, int) {
         sample.lightU = generator_.UniformFloat();
         sample.lightV = generator_.UniformFloat();
@@ -90,6 +93,9 @@ public:
     LowNoiseNumbers(const SequenceSample& sequence, RandomGenerator& generator)
         : sequence_(sequence), generator_(generator) {}
 
+    // A point of the sequences costs more than a generator number, and only scattering reads the
+    // pair: it is drawn once the path is known to scatter at this vertex.
+    void StartVertex(PathSample&) {}
     void DrawScatter(PathSample& sample) {
         const UnitPoint p = sequence_.Scatter(sample.depth);
         sample.scatterU = p.u;
@@ -146,7 +152,9 @@ void PathIntegrator::RenderSamples(const Scene& scene, const PixelBlock& block, 
 
     for (uint32_t y = block.y; y < block.y + block.height; ++y) {
         for (uint32_t x = block.x; x < block.x + block.width; ++x) {
-            const uint32_t pixelSeed = SequenceSample::PixelSeed(sequenceSeed, x, y);
+            if (sampling == SamplingMode::LowNoise) {
+                pixelSequences_.Start(SequenceSample::PixelSeed(sequenceSeed, x, y));
+            }
             Vector3 sum, albedo, normal;
             float distance = 0.0f, hits = 0.0f;
             int kept = 0;
@@ -160,10 +168,11 @@ void PathIntegrator::RenderSamples(const Scene& scene, const PixelBlock& block, 
                 if (sampling == SamplingMode::LowNoise) {
                     // A resumed render starts at its film's samples, so each pixel's sequence
                     // goes on where the earlier run stopped.
-                    const SequenceSample numbers(pixelSeed, firstSample + static_cast<uint32_t>(j),
-                                                 lightSlots);
-                    camera.GenerateRay(filmX, filmY, numbers.Lens(), scene.lensRadius,
-                                       scene.focalPoint, ray);
+                    const SequenceSample numbers(
+                        pixelSequences_, firstSample + static_cast<uint32_t>(j), lightSlots);
+                    // Without a lens the point would go unread.
+                    const UnitPoint lens = scene.lensRadius > 0.0f ? numbers.Lens() : UnitPoint{};
+                    camera.GenerateRay(filmX, filmY, lens, scene.lensRadius, scene.focalPoint, ray);
                     ++sampleCount;
                     sequence_ = &numbers;
                     Radiance(ray, scene, colour, sample);
@@ -217,7 +226,7 @@ void PathIntegrator::Trace(const Ray& cameraRay, const Scene& scene, Vector3& co
     Ray ray = cameraRay;
 
     for (;;) {
-        numbers.DrawScatter(sample);
+        numbers.StartVertex(sample);
         ++rayCount;
 
         // Nearest object: each object only accepts hits nearer than the record's distance, so
@@ -323,6 +332,7 @@ void PathIntegrator::Trace(const Ray& cameraRay, const Scene& scene, Vector3& co
         Vector3 wi;
         bool isSpecular = false;
         float pdf = 0.0f;
+        numbers.DrawScatter(sample);
         const Vector3 f =
             bxdf.SampleDirection(sample, generator, wo, wi, hit.normal, nFacing, isSpecular, pdf);
         countEmission = isSpecular;

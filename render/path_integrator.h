@@ -44,8 +44,9 @@ private:
     template <typename Numbers>
     void Trace(const Ray& cameraRay, const Scene& scene, Vector3& colour, PathSample& sample,
                Numbers numbers);
-    // LowNoise only: the numbers of the camera sample being traced.
+    // LowNoise only: the numbers of the camera sample being traced, and its pixel's sequences.
     const SequenceSample* sequence_ = nullptr;
+    PixelSequences pixelSequences_;
     // What a camera path saw first, for the film's guide passes.
     struct FirstHit {
         Vector3 albedo;  // the first diffuse hit's surface colour

@@ -12,10 +12,43 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "math/sobol.h"
 
 namespace glintor {
+
+// The scrambles of one pixel's sequences, one per pair of numbers. Each depends on the pixel and
+// the pair alone, so it is worked out when a sample of the pixel first asks for it and kept for
+// the pixel's other samples.
+class PixelSequences {
+public:
+    explicit PixelSequences(uint32_t pixelSeed = 0) { Start(pixelSeed); }
+
+    // Moves on to the pixel whose seed is given.
+    void Start(uint32_t pixelSeed) {
+        pixelSeed_ = pixelSeed;
+        ++pixel_;
+    }
+
+    const SobolScrambles& Of(uint32_t dimension) const {
+        if (dimension < pairs_.size() && pairs_[dimension].pixel == pixel_) {
+            return pairs_[dimension].scrambles;
+        }
+        return WorkOut(dimension);
+    }
+
+private:
+    struct Pair {
+        uint64_t pixel = 0;  // the count of Start calls when the scrambles were worked out
+        SobolScrambles scrambles;
+    };
+    const SobolScrambles& WorkOut(uint32_t dimension) const;
+
+    uint32_t pixelSeed_ = 0;
+    uint64_t pixel_ = 0;  // 64 bits: never comes round again
+    mutable std::vector<Pair> pairs_;
+};
 
 class SequenceSample {
 public:
@@ -26,14 +59,16 @@ public:
 
     // Sample `index` of the pixel's sequences; lightSlots is the number of light samples at a
     // vertex (lights times shadow rays).
-    SequenceSample(uint32_t pixelSeed, uint32_t index, int lightSlots)
-        : pixelSeed_(pixelSeed),
-          index_(index),
+    SequenceSample(const PixelSequences& pixel, uint32_t index, int lightSlots)
+        : pixel_(pixel),
+          reversedIndex_(SobolFirst(index)),
           lightSlots_(lightSlots > 0 ? static_cast<uint32_t>(lightSlots) : 0u) {}
 
     UnitPoint Lens() const { return Point(0); }
     UnitPoint Scatter(int depth) const { return Point(VertexBase(depth)); }
-    float Roulette(int depth) const { return Point(VertexBase(depth) + 1).u; }
+    float Roulette(int depth) const {
+        return ScrambledFirst(reversedIndex_, pixel_.Of(VertexBase(depth) + 1));
+    }
     UnitPoint Light(int depth, int slot) const {
         return Point(VertexBase(depth) + 2 + static_cast<uint32_t>(slot));
     }
@@ -43,12 +78,11 @@ private:
         return 1u + static_cast<uint32_t>(depth) * (2u + lightSlots_);
     }
     UnitPoint Point(uint32_t dimension) const {
-        // pixelSeed_ is a hash already: one more mixing step sets each pair's seed apart.
-        return ScrambledSobolPoint(index_, HashMix(pixelSeed_ + dimension * 0x9e3779b9u));
+        return ScrambledPoint(reversedIndex_, pixel_.Of(dimension));
     }
 
-    uint32_t pixelSeed_;
-    uint32_t index_;
+    const PixelSequences& pixel_;
+    uint32_t reversedIndex_;
     uint32_t lightSlots_;
 };
 

@@ -253,10 +253,14 @@ TEST(LowNoiseSampling, PixelsAndRolesDrawIndependentNumbers) {
     constexpr int Bins = 16;
     auto bin = [](float u) { return static_cast<int>(u * Bins); };
     std::vector<double> pixels(Bins * Bins, 0.0), roles(Bins * Bins, 0.0);
+    // Moved from pixel to pixel as a render thread's is, so that no pixel keeps another's numbers.
+    PixelSequences herePixel;
     for (uint32_t y = 0; y < 160; ++y) {
         for (uint32_t x = 0; x < 400; ++x) {
-            const SequenceSample here(SequenceSample::PixelSeed(7, x, y), 3, 2);
-            const SequenceSample right(SequenceSample::PixelSeed(7, x + 1, y), 3, 2);
+            herePixel.Start(SequenceSample::PixelSeed(7, x, y));
+            const PixelSequences rightPixel(SequenceSample::PixelSeed(7, x + 1, y));
+            const SequenceSample here(herePixel, 3, 2);
+            const SequenceSample right(rightPixel, 3, 2);
             pixels[bin(here.Scatter(1).u) * Bins + bin(right.Scatter(1).u)] += 1.0;
             roles[bin(here.Scatter(1).v) * Bins + bin(here.Light(1, 1).u)] += 1.0;
         }
@@ -269,7 +273,8 @@ TEST(LowNoiseSampling, PixelsAndRolesDrawIndependentNumbers) {
     EXPECT_TRUE(a.passed) << a.message;
     EXPECT_TRUE(b.passed) << b.message;
     // No two roles of a path share their numbers.
-    const SequenceSample sample(SequenceSample::PixelSeed(7, 3, 4), 5, 3);
+    const PixelSequences pixel(SequenceSample::PixelSeed(7, 3, 4));
+    const SequenceSample sample(pixel, 5, 3);
     std::set<float> seen = {sample.Lens().u};
     for (int depth = 0; depth < 4; ++depth) {
         seen.insert(sample.Scatter(depth).u);
