@@ -175,7 +175,7 @@ TEST_F(ClusterRun, TwoRanksCheckpointTheSumOfTheirWholeBlocks) {
     testing::ChildProcess job;
     ASSERT_TRUE(job.Start(arguments, folder_, folder_ + "/stdout.txt", folder_ + "/stderr.txt"));
     // The ranks draw their blocks in orders of their own, so a block holding both halves shows
-    // that the checkpoint summed the ranks; one appears within seconds of a render of minutes.
+    // that the checkpoint summed the ranks; one appears within seconds of a render of many more.
     // The film appears whole through its rename, so any film found can be read.
     FilmFileContents checkpoint;
     std::string error;
