@@ -91,13 +91,18 @@ int RunHeadless(RenderSession& session) {
         pthread_mutex_unlock(&job.lock);
         return n;
     };
+    RenderGroupBase& group = *session.group;
     double nextCheckpoint = session.checkpointSeconds;
-    while (active() > 0) {
+    // Every rank polls alike: they stop, take checkpoints and leave the loop together.
+    PollVerdict verdict = group.AgreeOnPoll({active() > 0, 0, false});
+    while (verdict.active) {
         std::this_thread::sleep_for(std::chrono::milliseconds(PollMilliseconds));
         job.clock.Tick();
-        if (StopSignal() != 0) {
+        const bool due = session.checkpointSeconds > 0 && job.clock.total >= nextCheckpoint;
+        verdict = group.AgreeOnPoll({active() > 0, StopSignal(), due});
+        if (verdict.stopSignal != 0) {
             job.stopRequested = true;
-        } else if (session.checkpointSeconds > 0 && job.clock.total >= nextCheckpoint) {
+        } else if (verdict.checkpoint) {
             session.SaveCheckpoint();
             nextCheckpoint = job.clock.total + session.checkpointSeconds;
         }
@@ -116,7 +121,6 @@ int RunHeadless(RenderSession& session) {
         std::fflush(stderr);
     }
     RenderTotals totals{job.sampleTotal, job.rayTotal, job.droppedSamples, job.BlockSamples()};
-    RenderGroupBase& group = *session.group;
     group.Combine(*session.film, totals);
     if (group.Rank() != 0) {
         return 0;
@@ -136,7 +140,9 @@ int RunHeadless(RenderSession& session) {
     job.finished = true;
     session.ReportDroppedSamples();
     int status = saved;
-    if (const int signalNumber = StopSignal()) {
+    // A stop that reached another rank only still leaves part of the picture unrendered.
+    const int signalNumber = StopSignal() != 0 ? StopSignal() : verdict.stopSignal;
+    if (signalNumber != 0) {
         const uint32_t complete =
             static_cast<uint32_t>(std::count(totals.blockSamples.begin(), totals.blockSamples.end(),
                                              static_cast<uint32_t>(session.samplesPerPixel)));

@@ -11,6 +11,18 @@
 namespace glintor {
 
 class Film;
+struct FilmFileContents;
+
+// What the ranks of a group decide together at each poll of a headless render, so that they leave
+// it together and meet in the same reductions.
+struct PollVerdict {
+    // Some rank still renders.
+    bool active = false;
+    // The number of a stop signal some rank caught (the largest), or 0.
+    int stopSignal = 0;
+    // The first rank's clock says a checkpoint is due.
+    bool checkpoint = false;
+};
 
 // What the ranks of a group add together once rendering is over.
 struct RenderTotals {
@@ -34,6 +46,12 @@ public:
     // Called by every rank with its film (sums, weights and passes) and totals; on rank 0 they
     // then hold the sums of all.
     virtual void Combine(Film& film, RenderTotals& totals) = 0;
+    // Called by every rank at each poll with what it sees: answers what they see together (see
+    // PollVerdict).
+    virtual PollVerdict AgreeOnPoll(const PollVerdict& here) = 0;
+    // Called by every rank with a snapshot of whole blocks (sums, passes and blockSamples); on
+    // rank 0 it then holds the sums of all.
+    virtual void CombineSnapshot(FilmFileContents& snapshot) = 0;
     // Called by every rank once it catches the stop signals; returns when every rank does, so that
     // a stop sent to the whole job after rank 0 says it started finds no rank it would kill.
     virtual void StopSignalsCaught() = 0;
@@ -66,6 +84,8 @@ public:
         return loadedHere;
     }
     void Combine(Film&, RenderTotals&) override {}
+    PollVerdict AgreeOnPoll(const PollVerdict& here) override { return here; }
+    void CombineSnapshot(FilmFileContents&) override {}
     void StopSignalsCaught() override {}
     // A scene that does not load has already been reported; the process still ends normally.
     int LoadFailureStatus() const override { return 0; }

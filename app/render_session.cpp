@@ -4,6 +4,7 @@
 
 #include "app/film_files.h"
 #include "app/image_output.h"
+#include "app/render_group.h"
 #include "app/statistics_log.h"
 #include "platform/platform.h"
 #include "render/film.h"
@@ -73,7 +74,9 @@ bool RenderSession::SaveCheckpoint() const {
         contents = CaptureFilm(*film, filmHeader);
         contents.header.blockSamples = job->blockSamples;
     });
-    return WriteFilm(filmPath, contents);
+    // Each rank's snapshot holds whole blocks of its share; their sum claims just what it holds.
+    group->CombineSnapshot(contents);
+    return group->Rank() != 0 || WriteFilm(filmPath, contents);
 }
 
 int RenderSession::AppendStatistics(const std::string& imageName,

@@ -58,7 +58,8 @@ struct RenderSession {
     // the film file too, when one is asked for. Sets and answers exitStatus.
     int Save(const StatusFigures* figures, bool announceSaved,
              const std::vector<uint32_t>* blockSamples = nullptr);
-    // Writes the film file from a copy of the film taken while no block is in flight.
+    // Writes the film file from a copy of the film taken while no block is in flight, summed over
+    // the group's ranks; called by every rank, rank 0 alone writes.
     bool SaveCheckpoint() const;
     // Appends the statistics row for these figures to the log of imageName; 0 or an errno.
     int AppendStatistics(const std::string& imageName, const StatusFigures& figures) const;

@@ -92,9 +92,9 @@ int RenderThreadCount(int requested, int cores) {
 
 int StartRendering(Scene& scene, const CommandLine& options, const std::string& title,
                    const std::string& sceneHash, RenderGroupBase& group, int& argc, char** argv) {
-    if (group.Size() > 1 && (!options.resume.empty() || options.checkpointSeconds)) {
+    if (group.Size() > 1 && !options.resume.empty()) {
         if (group.Rank() == 0) {
-            std::fprintf(stderr, "%s: --resume and --checkpoint work in single-process runs\n",
+            std::fprintf(stderr, "%s: --resume works in single-process runs\n",
                          group.ProgramName());
         }
         return 2;

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/load_fingerprint.h"
+#include "formats/film_file.h"
 #include "render/film.h"
 
 namespace glintor {
@@ -101,6 +102,21 @@ void MpiGroup::Combine(Film& film, RenderTotals& totals) {
         totals.rays = counters[1];
         totals.droppedSamples = counters[2];
     }
+}
+
+PollVerdict MpiGroup::AgreeOnPoll(const PollVerdict& here) {
+    int flags[3] = {here.active ? 1 : 0, here.stopSignal, rank_ == 0 && here.checkpoint ? 1 : 0};
+    MPI_Allreduce(MPI_IN_PLACE, flags, 3, MPI_INT, MPI_MAX, communicator_);
+    return PollVerdict{flags[0] != 0, flags[1], flags[2] != 0};
+}
+
+void MpiGroup::CombineSnapshot(FilmFileContents& snapshot) {
+    Sum(snapshot.radiance.data(), static_cast<int>(snapshot.radiance.size()), MPI_FLOAT);
+    if (!snapshot.passes.empty()) {
+        Sum(snapshot.passes.data(), static_cast<int>(snapshot.passes.size()), MPI_FLOAT);
+    }
+    std::vector<uint32_t>& blockSamples = snapshot.header.blockSamples;
+    Sum(blockSamples.data(), static_cast<int>(blockSamples.size()), MPI_UINT32_T);
 }
 
 void MpiGroup::Sum(void* values, int count, MPI_Datatype type) {

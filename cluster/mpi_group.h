@@ -23,6 +23,9 @@ public:
     bool EveryoneLoaded(bool loadedHere, const std::function<std::string()>& fingerprint) override;
     // Sums the films on rank 0, which then prints what the other ranks said while rendering.
     void Combine(Film& film, RenderTotals& totals) override;
+    // One reduction: the largest of each field, where only rank 0 may ask for a checkpoint.
+    PollVerdict AgreeOnPoll(const PollVerdict& here) override;
+    void CombineSnapshot(FilmFileContents& snapshot) override;
     void StopSignalsCaught() override { MPI_Barrier(communicator_); }
     int LoadFailureStatus() const override { return 1; }
     const char* ProgramName() const override { return "glintor-mpi"; }

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
@@ -163,6 +164,36 @@ TEST_F(ClusterRun, TwoRanksStoppedBySigtermWriteTheWholeBlocksOfBoth) {
               std::string::npos)
         << said;
     EXPECT_EQ(testing::ReadPfm(folder_ + "/stopped.pfm").rgb.size(), 1024u * 1024u * 3u);
+}
+
+TEST_F(ClusterRun, TwoRanksCheckpointTheSumOfTheirWholeBlocks) {
+    std::vector<std::string> arguments = Launcher(2);
+    for (const char* option : {"-t", "1", "-s", "256", "--size", "1024x1024", "--film", "film.exr",
+                               "--checkpoint", "1", "scene.xml"}) {
+        arguments.push_back(option);
+    }
+    testing::ChildProcess job;
+    ASSERT_TRUE(job.Start(arguments, folder_, folder_ + "/stdout.txt", folder_ + "/stderr.txt"));
+    // The ranks draw their blocks in orders of their own, so a block holding both halves shows
+    // that the checkpoint summed the ranks; one appears within seconds of a render of many more.
+    // The film appears whole through its rename, so any film found can be read.
+    FilmFileContents checkpoint;
+    std::string error;
+    auto bothHalves = [&checkpoint] {
+        const std::vector<uint32_t>& claims = checkpoint.header.blockSamples;
+        return std::find(claims.begin(), claims.end(), 256u) != claims.end();
+    };
+    bool found = false;
+    for (int i = 0; i < 60000 && !found && job.Running(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        found = fs::exists(folder_ + "/film.exr") &&
+                ReadFilmFile(folder_ + "/film.exr", checkpoint, error) && bothHalves();
+    }
+    const bool running = job.Running();
+    kill(job.Id(), SIGTERM);
+    job.Wait(600.0);
+    ASSERT_TRUE(found && running) << error << "\n" << File("stderr.txt");
+    EXPECT_LT(testing::CheckBlockClaims(checkpoint, {0, 128, 256}), 4096);
 }
 
 TEST_F(ClusterRun, FailuresEndEveryRankWithOneMessageAndNothingWritten) {
