@@ -130,14 +130,10 @@ TEST(RenderThreads, TwoThreadsAgreeWithOneWithinNoise) {
 namespace glintor {
 namespace {
 
-// The preview saves and logs as soon as it sees no active thread: by then every thread must have
-// handed over the counters of its last block.
-TEST(RenderThreads, TotalsAreCompleteWhenTheLastThreadCountsItselfOut) {
-    auto scene = SmallScene();
-    scene->settings.samples = 2;
-    Film film(scene->width, scene->height);
-    RenderJob job;
-    job.scene = scene.get();
+// Two render threads working through the scene's blocks of 16 pixels into the film.
+std::vector<std::unique_ptr<CRenderThread>> StartTwoThreads(RenderJob& job, Scene& scene,
+                                                            Film& film) {
+    job.scene = &scene;
     job.film = &film;
     job.blockSize = 16;
     job.activeThreads = 2;
@@ -147,6 +143,17 @@ TEST(RenderThreads, TotalsAreCompleteWhenTheLastThreadCountsItselfOut) {
         workers.push_back(std::make_unique<CRenderThread>());
         workers.back()->Start(&job);
     }
+    return workers;
+}
+
+// The preview saves and logs as soon as it sees no active thread: by then every thread must have
+// handed over the counters of its last block.
+TEST(RenderThreads, TotalsAreCompleteWhenTheLastThreadCountsItselfOut) {
+    auto scene = SmallScene();
+    scene->settings.samples = 2;
+    Film film(scene->width, scene->height);
+    RenderJob job;
+    std::vector<std::unique_ptr<CRenderThread>> workers = StartTwoThreads(job, *scene, film);
     uint64_t samplesSeen = 0;
     for (;;) {
         pthread_mutex_lock(&job.lock);
@@ -208,16 +215,7 @@ TEST(RenderThreads, SnapshotsAndStopsHoldWholeBlocksAndAResumeAddsTheMissingSamp
     Film film(scene->width, scene->height);
     film.EnablePasses();
     RenderJob job;
-    job.scene = scene.get();
-    job.film = &film;
-    job.blockSize = 16;
-    job.activeThreads = 2;
-    job.BuildBlocks(film.width, film.height);
-    std::vector<std::unique_ptr<CRenderThread>> workers;
-    for (int i = 0; i < 2; ++i) {
-        workers.push_back(std::make_unique<CRenderThread>());
-        workers.back()->Start(&job);
-    }
+    std::vector<std::unique_ptr<CRenderThread>> workers = StartTwoThreads(job, *scene, film);
     const size_t values = static_cast<size_t>(film.pixelCount) * 4;
     for (int snapshot = 0; snapshot < 3; ++snapshot) {
         std::vector<float> copy;
