@@ -9,7 +9,9 @@
 #include <thread>
 
 #include "app/render_group.h"
+#include "app/whole_blocks.h"
 #include "platform/stop_signals.h"
+#include "render/film.h"
 #include "render/render_job.h"
 
 namespace glintor {
@@ -120,8 +122,11 @@ int RunHeadless(RenderSession& session) {
         }
         std::fflush(stderr);
     }
-    RenderTotals totals{job.sampleTotal, job.rayTotal, job.droppedSamples, job.BlockSamples()};
-    group.Combine(*session.film, totals);
+    Film& film = *session.film;
+    const std::vector<uint32_t> blockSamples = KeepBlocksEveryRankRendered(
+        group, job, job.PartsDone(), {film.accumulation, film.passes}, session.startFilm);
+    RenderTotals totals{job.sampleTotal, job.rayTotal, job.droppedSamples};
+    group.Combine(film, totals);
     if (group.Rank() != 0) {
         return 0;
     }
@@ -136,7 +141,7 @@ int RunHeadless(RenderSession& session) {
         std::fprintf(stderr, terminal ? "\r%s\033[K\n" : "%s\n", last.c_str());
     }
 
-    const int saved = session.Save(&figures, true, &totals.blockSamples);
+    const int saved = session.Save(&figures, true, &blockSamples);
     job.finished = true;
     session.ReportDroppedSamples();
     int status = saved;
@@ -144,7 +149,7 @@ int RunHeadless(RenderSession& session) {
     const int signalNumber = StopSignal() != 0 ? StopSignal() : verdict.stopSignal;
     if (signalNumber != 0) {
         const uint32_t complete =
-            static_cast<uint32_t>(std::count(totals.blockSamples.begin(), totals.blockSamples.end(),
+            static_cast<uint32_t>(std::count(blockSamples.begin(), blockSamples.end(),
                                              static_cast<uint32_t>(session.samplesPerPixel)));
         const std::string line = FormatStopLine(signalNumber, complete, job.blockCount,
                                                 session.filmPath, session.filmSaved);

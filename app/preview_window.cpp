@@ -177,7 +177,7 @@ void Timer(int) {
         const StatusFigures figures = session.Figures();
         WriteStatusFields(s.statusLine, figures);
         // Only the save command says "Saved"; the end of the render is seen in the window.
-        const std::vector<uint32_t> blockSamples = job.BlockSamples();
+        const std::vector<uint32_t> blockSamples = job.PictureSamples(job.PartsDone());
         session.Save(&figures, false, &blockSamples);
         session.ReportDroppedSamples();
         job.finished = true;

@@ -29,8 +29,6 @@ struct RenderTotals {
     uint64_t samples = 0;
     uint64_t rays = 0;
     uint64_t droppedSamples = 0;
-    // Samples per pixel each block holds, in build order.
-    std::vector<uint32_t> blockSamples;
 };
 
 class RenderGroupBase {
@@ -49,9 +47,13 @@ public:
     // Called by every rank at each poll with what it sees: answers what they see together (see
     // PollVerdict).
     virtual PollVerdict AgreeOnPoll(const PollVerdict& here) = 0;
-    // Called by every rank with a snapshot of whole blocks (sums, passes and blockSamples); on
-    // rank 0 it then holds the sums of all.
+    // Called by every rank with a snapshot of whole blocks (sums and passes); on rank 0 it then
+    // holds the sums of all.
     virtual void CombineSnapshot(FilmFileContents& snapshot) = 0;
+    // Called by every rank with a flag per block: each then holds which are set on every rank.
+    virtual void AgreeOnBlocks(std::vector<uint8_t>& flags) = 0;
+    // Called by every rank: each then holds rank 0's values.
+    virtual void ShareFromFirst(std::vector<uint32_t>& values) = 0;
     // Called by every rank once it catches the stop signals; returns when every rank does, so that
     // a stop sent to the whole job after rank 0 says it started finds no rank it would kill.
     virtual void StopSignalsCaught() = 0;
@@ -62,17 +64,6 @@ public:
     // A cluster run never opens the preview window.
     virtual bool WindowAllowed() const = 0;
 
-    // The share of samplesPerPixel this rank renders: as even as whole samples allow, the lower
-    // ranks taking one more where they do not divide.
-    int SampleShare(int samplesPerPixel) const {
-        const int size = Size(), rank = Rank();
-        return samplesPerPixel / size + (rank < samplesPerPixel % size ? 1 : 0);
-    }
-    // Where this rank's share starts among a pixel's samples: after the shares of lower ranks.
-    int FirstSample(int samplesPerPixel) const {
-        const int size = Size(), rank = Rank(), extra = samplesPerPixel % size;
-        return rank * (samplesPerPixel / size) + (rank < extra ? rank : extra);
-    }
 };
 
 // A plain run: one process, which loads, renders and writes alone.
@@ -86,6 +77,8 @@ public:
     void Combine(Film&, RenderTotals&) override {}
     PollVerdict AgreeOnPoll(const PollVerdict& here) override { return here; }
     void CombineSnapshot(FilmFileContents&) override {}
+    void AgreeOnBlocks(std::vector<uint8_t>&) override {}
+    void ShareFromFirst(std::vector<uint32_t>&) override {}
     void StopSignalsCaught() override {}
     // A scene that does not load has already been reported; the process still ends normally.
     int LoadFailureStatus() const override { return 0; }

@@ -6,6 +6,7 @@
 #include "app/image_output.h"
 #include "app/render_group.h"
 #include "app/statistics_log.h"
+#include "app/whole_blocks.h"
 #include "platform/platform.h"
 #include "render/film.h"
 #include "render/render_job.h"
@@ -69,12 +70,15 @@ int RenderSession::Save(const StatusFigures* figures, bool announceSaved,
 
 bool RenderSession::SaveCheckpoint() const {
     FilmFileContents contents;
-    // Under the job's lock: blockSamples is read directly.
+    std::vector<uint8_t> done;
+    // Under the job's lock: partsDone is read directly.
     job->WithWholeBlocks([&] {
         contents = CaptureFilm(*film, filmHeader);
-        contents.header.blockSamples = job->blockSamples;
+        done = job->partsDone;
     });
-    // Each rank's snapshot holds whole blocks of its share; their sum claims just what it holds.
+    float* passes = contents.passes.empty() ? nullptr : contents.passes.data();
+    contents.header.blockSamples = KeepBlocksEveryRankRendered(
+        *group, *job, done, {contents.radiance.data(), passes}, startFilm);
     group->CombineSnapshot(contents);
     return group->Rank() != 0 || WriteFilm(filmPath, contents);
 }

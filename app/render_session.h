@@ -42,8 +42,9 @@ struct RenderSession {
     int checkpointSeconds = 0;
     // The .exr outputs carry the guide passes.
     bool passesInOutputs = false;
-    // The film went on from a film file.
+    // The film went on from a film file; on rank 0, startFilm holds it.
     bool resumed = false;
+    const FilmFileContents* startFilm = nullptr;
 
     // Tone mapping back to the scene's film settings, and the film's table and scale with it.
     void ResetTone();

@@ -84,6 +84,33 @@ std::string PrepareResume(const CommandLine& options, const FilmFileHeader& expe
     return "";
 }
 
+// Rank 0 alone reads the film to resume from: this hands its verdict, and what the other ranks
+// need of the film (samples per pixel, seeds, and each block's samples), to every rank. Answers
+// whether the film was taken.
+bool ShareResumption(RenderGroupBase& group, bool taken, Scene& scene, Resumption& resumption) {
+    FilmFileHeader& header = resumption.film.header;
+    std::vector<uint32_t> values;
+    if (group.Rank() == 0) {
+        values = {taken ? 1u : 0u, static_cast<uint32_t>(scene.settings.samples), resumption.seed,
+                  resumption.sequenceSeed, static_cast<uint32_t>(header.seeds.size())};
+        values.insert(values.end(), header.seeds.begin(), header.seeds.end());
+        values.insert(values.end(), header.blockSamples.begin(), header.blockSamples.end());
+    }
+    group.ShareFromFirst(values);
+    if (values[0] == 0) {
+        return false;
+    }
+    if (group.Rank() != 0) {
+        scene.settings.samples = static_cast<int>(values[1]);
+        resumption.seed = values[2];
+        resumption.sequenceSeed = values[3];
+        const auto seeds = values.begin() + 5;
+        header.seeds.assign(seeds, seeds + values[4]);
+        header.blockSamples.assign(seeds + values[4], values.end());
+    }
+    return true;
+}
+
 }  // namespace
 
 int RenderThreadCount(int requested, int cores) {
@@ -92,13 +119,6 @@ int RenderThreadCount(int requested, int cores) {
 
 int StartRendering(Scene& scene, const CommandLine& options, const std::string& title,
                    const std::string& sceneHash, RenderGroupBase& group, int& argc, char** argv) {
-    if (group.Size() > 1 && !options.resume.empty()) {
-        if (group.Rank() == 0) {
-            std::fprintf(stderr, "%s: --resume works in single-process runs\n",
-                         group.ProgramName());
-        }
-        return 2;
-    }
     FilmFileHeader filmHeader;
     filmHeader.version = FilmVersion();
     filmHeader.sceneHash = sceneHash;
@@ -110,10 +130,14 @@ int StartRendering(Scene& scene, const CommandLine& options, const std::string& 
     resumption.seed = options.seed.value_or(RandomGenerator::DefaultSeed);
     resumption.sequenceSeed = resumption.seed;
     if (!options.resume.empty()) {
-        const std::string refusal =
-            PrepareResume(options, filmHeader, group.Size(), scene, resumption);
-        if (!refusal.empty()) {
-            std::fprintf(stderr, "%s\n", refusal.c_str());
+        std::string refusal;
+        if (group.Rank() == 0) {
+            refusal = PrepareResume(options, filmHeader, group.Size(), scene, resumption);
+        }
+        if (!ShareResumption(group, refusal.empty(), scene, resumption)) {
+            if (!refusal.empty()) {
+                std::fprintf(stderr, "%s\n", refusal.c_str());
+            }
             return 2;
         }
         filmHeader.seeds = resumption.film.header.seeds;
@@ -127,7 +151,9 @@ int StartRendering(Scene& scene, const CommandLine& options, const std::string& 
     if (!options.film.empty() || options.passes) {
         film.EnablePasses();
     }
-    RestoreFilm(film, resumption.film);
+    if (group.Rank() == 0) {
+        RestoreFilm(film, resumption.film);
+    }
     RenderJob& job = RenderJob::Instance();
     RenderSession session;
     session.scene = &scene;
@@ -145,6 +171,7 @@ int StartRendering(Scene& scene, const CommandLine& options, const std::string& 
     session.checkpointSeconds = options.checkpointSeconds.value_or(0);
     session.passesInOutputs = options.passes;
     session.resumed = !options.resume.empty();
+    session.startFilm = session.resumed && group.Rank() == 0 ? &resumption.film : nullptr;
     session.ResetTone();
 
     const bool windowed = group.WindowAllowed() && !options.noWindow && DisplayAvailable();
@@ -164,15 +191,19 @@ int StartRendering(Scene& scene, const CommandLine& options, const std::string& 
         std::fflush(stdout);
     }
 
-    // Each process of a group renders its share of every pixel's samples from a stream of its
-    // own; a share of nothing leaves its film empty.
-    scene.settings.samples = group.SampleShare(session.samplesPerPixel);
-    const int running = scene.settings.samples > 0 ? threads : 0;
+    // Each process of a group renders its part of every pixel's missing samples from a stream of
+    // its own; a part of nothing leaves its film empty.
+    job.groupRank = static_cast<uint32_t>(group.Rank());
+    job.groupSize = static_cast<uint32_t>(group.Size());
+    const uint32_t largestPart =
+        PartOfSamples(0, static_cast<uint32_t>(session.samplesPerPixel), job.groupRank,
+                      job.groupSize)
+            .count;
+    const int running = largestPart > 0 ? threads : 0;
     // Ranks draw from streams of their own but walk one set of sequences, each its own part.
-    job.seed = resumption.seed + static_cast<uint32_t>(group.Rank());
+    job.seed = resumption.seed + job.groupRank;
     job.sampling = options.sampling.value_or(SamplingMode::Design);
     job.sequenceSeed = resumption.sequenceSeed;
-    job.firstSample = static_cast<uint32_t>(group.FirstSample(session.samplesPerPixel));
     job.scene = &scene;
     job.film = &film;
     job.activeThreads = running;

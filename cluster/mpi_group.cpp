@@ -96,7 +96,6 @@ void MpiGroup::Combine(Film& film, RenderTotals& totals) {
         Sum(film.passes, film.pixelCount * Film::PassCount, MPI_FLOAT);
     }
     Sum(counters, 3, MPI_UINT64_T);
-    Sum(totals.blockSamples.data(), static_cast<int>(totals.blockSamples.size()), MPI_UINT32_T);
     if (rank_ == 0) {
         totals.samples = counters[0];
         totals.rays = counters[1];
@@ -115,8 +114,18 @@ void MpiGroup::CombineSnapshot(FilmFileContents& snapshot) {
     if (!snapshot.passes.empty()) {
         Sum(snapshot.passes.data(), static_cast<int>(snapshot.passes.size()), MPI_FLOAT);
     }
-    std::vector<uint32_t>& blockSamples = snapshot.header.blockSamples;
-    Sum(blockSamples.data(), static_cast<int>(blockSamples.size()), MPI_UINT32_T);
+}
+
+void MpiGroup::AgreeOnBlocks(std::vector<uint8_t>& flags) {
+    MPI_Allreduce(MPI_IN_PLACE, flags.data(), static_cast<int>(flags.size()), MPI_UINT8_T, MPI_MIN,
+                  communicator_);
+}
+
+void MpiGroup::ShareFromFirst(std::vector<uint32_t>& values) {
+    unsigned long count = values.size();
+    MPI_Bcast(&count, 1, MPI_UNSIGNED_LONG, 0, communicator_);
+    values.resize(count);
+    MPI_Bcast(values.data(), static_cast<int>(count), MPI_UINT32_T, 0, communicator_);
 }
 
 void MpiGroup::Sum(void* values, int count, MPI_Datatype type) {

@@ -26,6 +26,8 @@ public:
     // One reduction: the largest of each field, where only rank 0 may ask for a checkpoint.
     PollVerdict AgreeOnPoll(const PollVerdict& here) override;
     void CombineSnapshot(FilmFileContents& snapshot) override;
+    void AgreeOnBlocks(std::vector<uint8_t>& flags) override;
+    void ShareFromFirst(std::vector<uint32_t>& values) override;
     void StopSignalsCaught() override { MPI_Barrier(communicator_); }
     int LoadFailureStatus() const override { return 1; }
     const char* ProgramName() const override { return "glintor-mpi"; }

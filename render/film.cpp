@@ -61,6 +61,33 @@ void Film::AddPasses(uint32_t x, uint32_t y, const Vector3& albedo, const Vector
     }
 }
 
+void Film::KeepBlock(const PixelBlock& block, std::vector<float>& kept) const {
+    kept.clear();
+    auto keep = [&kept](const float* values) {
+        return [&kept, values](std::size_t start, std::size_t count) {
+            kept.insert(kept.end(), values + start, values + start + count);
+        };
+    };
+    ForEachBlockRow(block, width, 4, keep(accumulation));
+    if (passes != nullptr) {
+        ForEachBlockRow(block, width, PassCount, keep(passes));
+    }
+}
+
+void Film::RestoreBlock(const PixelBlock& block, const std::vector<float>& kept) {
+    const float* from = kept.data();
+    auto restore = [&from](float* values) {
+        return [&from, values](std::size_t start, std::size_t count) {
+            std::copy_n(from, count, values + start);
+            from += count;
+        };
+    };
+    ForEachBlockRow(block, width, 4, restore(accumulation));
+    if (passes != nullptr) {
+        ForEachBlockRow(block, width, PassCount, restore(passes));
+    }
+}
+
 void Film::BuildGammaTable(float gamma) {
     assert(gamma > 0.0f);
     const double exponent = 1.0 / static_cast<double>(gamma);

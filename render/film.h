@@ -12,8 +12,10 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 #include "math/vector.h"
+#include "render/pixel_block.h"
 
 namespace glintor {
 
@@ -42,6 +44,10 @@ public:
     void AddPasses(uint32_t x, uint32_t y, const Vector3& albedo, const Vector3& normal,
                    float distance, float hits);
 
+    // Copies the block's sums, weights and passes out, and back in: a render thread keeps them
+    // while it renders the block, so that a block given up at a stop leaves the film as it was.
+    void KeepBlock(const PixelBlock& block, std::vector<float>& kept) const;
+    void RestoreBlock(const PixelBlock& block, const std::vector<float>& kept);
     // Refills display from accumulation (mean = sum / weight, times linearScale, clamped to
     // [0, 1], through the gamma table) and returns it. Pixels of weight <= 0 show black.
     const uint8_t* ConvertForDisplay();

@@ -127,8 +127,12 @@ PathIntegrator::~PathIntegrator() {
 }
 
 void PathIntegrator::Setup(const Scene& scene, Film& targetFilm) {
+    Setup(scene, targetFilm, scene.settings.samples);
+}
+
+void PathIntegrator::Setup(const Scene& scene, Film& targetFilm, int offsetCount) {
     film = &targetFilm;
-    const int samples = scene.settings.samples > 0 ? scene.settings.samples : 1;
+    const int samples = offsetCount > 0 ? offsetCount : 1;
     AlignedFree(offsetX);
     AlignedFree(offsetY);
     offsetX = static_cast<float*>(AlignedAlloc(sizeof(float) * samples));
@@ -137,11 +141,12 @@ void PathIntegrator::Setup(const Scene& scene, Film& targetFilm) {
 }
 
 void PathIntegrator::RenderBlock(const Scene& scene, const PixelBlock& block) {
-    RenderSamples(scene, block, 0, scene.settings.samples > 0 ? scene.settings.samples : 1);
+    const int samples = scene.settings.samples > 0 ? scene.settings.samples : 1;
+    RenderSamples(scene, block, {static_cast<uint32_t>(samples), 0});
 }
 
-void PathIntegrator::RenderSamples(const Scene& scene, const PixelBlock& block, int first,
-                                   int count) {
+bool PathIntegrator::RenderSamples(const Scene& scene, const PixelBlock& block,
+                                   const SamplePart& part, const std::atomic<bool>* stop) {
     const bool keepPasses = film->passes != nullptr;
     Camera camera(static_cast<float>(scene.width), static_cast<float>(scene.height));
     camera.rightHanded = true;
@@ -152,13 +157,17 @@ void PathIntegrator::RenderSamples(const Scene& scene, const PixelBlock& block, 
 
     for (uint32_t y = block.y; y < block.y + block.height; ++y) {
         for (uint32_t x = block.x; x < block.x + block.width; ++x) {
+            if (stop != nullptr && stop->load(std::memory_order_relaxed)) {
+                firstHit_ = nullptr;
+                return false;
+            }
             if (sampling == SamplingMode::LowNoise) {
                 pixelSequences_.Start(SequenceSample::PixelSeed(sequenceSeed, x, y));
             }
             Vector3 sum, albedo, normal;
             float distance = 0.0f, hits = 0.0f;
             int kept = 0;
-            for (int j = first; j < first + count; ++j) {
+            for (int j = 0; j < static_cast<int>(part.count); ++j) {
                 const float filmX = static_cast<float>(x) + offsetX[j];
                 const float filmY = static_cast<float>(y) + offsetY[j];
                 Vector3 colour;
@@ -166,10 +175,10 @@ void PathIntegrator::RenderSamples(const Scene& scene, const PixelBlock& block, 
                 FirstHit seen;
                 firstHit_ = keepPasses ? &seen : nullptr;
                 if (sampling == SamplingMode::LowNoise) {
-                    // A resumed render starts at its film's samples, so each pixel's sequence
-                    // goes on where the earlier run stopped.
+                    // A resumed render, or a process of a group, takes its part of each pixel's
+                    // sequence, where the film's samples and the lower ranks' parts end.
                     const SequenceSample numbers(
-                        pixelSequences_, firstSample + static_cast<uint32_t>(j), lightSlots);
+                        pixelSequences_, part.first + static_cast<uint32_t>(j), lightSlots);
                     // Without a lens the point would go unread.
                     const UnitPoint lens = scene.lensRadius > 0.0f ? numbers.Lens() : UnitPoint{};
                     camera.GenerateRay(filmX, filmY, lens, scene.lensRadius, scene.focalPoint, ray);
@@ -203,6 +212,7 @@ void PathIntegrator::RenderSamples(const Scene& scene, const PixelBlock& block, 
         }
     }
     firstHit_ = nullptr;
+    return true;
 }
 
 void PathIntegrator::Radiance(const Ray& cameraRay, const Scene& scene, Vector3& colour,

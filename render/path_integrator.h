@@ -3,8 +3,11 @@
 // after a configurable depth and a hard depth limit. One per render thread.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
+#include "render/sample_part.h"
+#include "render/sampling_mode.h"
 #include "render/sequence_sample.h"
 #include "render/surface_integrator.h"
 
@@ -17,17 +20,22 @@ public:
     PathIntegrator(const PathIntegrator&) = delete;
     PathIntegrator& operator=(const PathIntegrator&) = delete;
 
+    // Draws one sub-pixel offset per sample of the scene.
     void Setup(const Scene& scene, Film& film) override;
+    // Draws offsetCount offsets: a process of a group renders at most that many of each pixel's
+    // samples at a time.
+    void Setup(const Scene& scene, Film& film, int offsetCount);
     void RenderBlock(const Scene& scene, const PixelBlock& block) override;
-    // Samples first ... first + count - 1 of every pixel of the block (RenderBlock renders all of
-    // them), added to what the film already holds. first + count is at most the scene's samples.
-    void RenderSamples(const Scene& scene, const PixelBlock& block, int first, int count);
+    // The part's samples of every pixel of the block (RenderBlock renders all of the scene's),
+    // added to what the film already holds; the part's count is at most the offsets drawn. Once
+    // stop is set it gives up between pixels and answers false, the block then half rendered.
+    bool RenderSamples(const Scene& scene, const PixelBlock& block, const SamplePart& part,
+                       const std::atomic<bool>* stop = nullptr);
     void Radiance(const Ray& ray, const Scene& scene, Vector3& colour, PathSample& sample) override;
 
     // Set before Setup; see RenderJob.
     SamplingMode sampling = SamplingMode::Design;
     uint32_t sequenceSeed = RandomGenerator::DefaultSeed;
-    uint32_t firstSample = 0;
 
     RandomGenerator generator;
     Film* film = nullptr;

@@ -1,5 +1,7 @@
 #include "render/render_job.h"
 
+#include <algorithm>
+
 #include "platform/platform.h"
 #include "render/scene.h"
 
@@ -60,7 +62,9 @@ RenderJob& RenderJob::Instance() {
     return job;
 }
 
-void RenderJob::BuildBlocks(uint32_t width, uint32_t height) {
+void RenderJob::BuildBlocks(uint32_t pictureWidth, uint32_t pictureHeight) {
+    width = pictureWidth;
+    height = pictureHeight;
     const uint32_t b = blockSize > 0 ? static_cast<uint32_t>(blockSize) : 1u;
     const uint32_t nx = width / b, rx = width % b;
     const uint32_t ny = height / b, ry = height % b;
@@ -84,19 +88,26 @@ void RenderJob::BuildBlocks(uint32_t width, uint32_t height) {
     blocks.assign(made.rbegin(), made.rend());
     blockCount = static_cast<uint32_t>(blocks.size());
     columns = nx + (rx > 0 ? 1 : 0);
-    blockSamples.assign(blockCount, 0);
+    startSamples.assign(blockCount, 0);
+    partsDone.assign(blockCount, 0);
     stopRequested = false;
     blocksInFlight = 0;
-    blocksDone = 0;
     finished = false;
     rayTotal = 0;
     sampleTotal = 0;
     droppedSamples = 0;
+    TakeOutBlocksWithoutPart();
 }
 
 uint32_t RenderJob::BlockIndex(const PixelBlock& block) const {
     const uint32_t b = blockSize > 0 ? static_cast<uint32_t>(blockSize) : 1u;
     return block.y / b * columns + block.x / b;
+}
+
+PixelBlock RenderJob::BlockAt(uint32_t index) const {
+    const uint32_t b = blockSize > 0 ? static_cast<uint32_t>(blockSize) : 1u;
+    const uint32_t x = index % columns * b, y = index / columns * b;
+    return {x, y, std::min(b, width - x), std::min(b, height - y)};
 }
 
 uint32_t RenderJob::SamplesPerPixel() const {
@@ -106,14 +117,31 @@ uint32_t RenderJob::SamplesPerPixel() const {
 }
 
 void RenderJob::SkipDone(const std::vector<uint32_t>& done) {
-    if (done.size() != blockSamples.size()) {
-        return;
+    if (done.size() == startSamples.size()) {
+        startSamples = done;
+        TakeOutBlocksWithoutPart();
     }
-    blockSamples = done;
+}
+
+void RenderJob::TakeOutBlocksWithoutPart() {
     std::erase_if(blocks, [this](const PixelBlock& block) {
-        return blockSamples[BlockIndex(block)] >= SamplesPerPixel();
+        const bool none = PartOf(block).count == 0;
+        partsDone[BlockIndex(block)] = none ? 1 : 0;
+        return none;
     });
     blocksDone = blockCount - static_cast<uint32_t>(blocks.size());
+}
+
+SamplePart RenderJob::PartOf(const PixelBlock& block) const {
+    return PartOfSamples(startSamples[BlockIndex(block)], SamplesPerPixel(), groupRank, groupSize);
+}
+
+std::vector<uint32_t> RenderJob::PictureSamples(const std::vector<uint8_t>& done) const {
+    std::vector<uint32_t> samples = startSamples;
+    for (std::size_t i = 0; i < samples.size() && i < done.size(); ++i) {
+        samples[i] = done[i] != 0 ? SamplesPerPixel() : samples[i];
+    }
+    return samples;
 }
 
 std::optional<PixelBlock> RenderJob::HandOverAndTake(uint64_t& rays, uint64_t& samples,
@@ -122,7 +150,7 @@ std::optional<PixelBlock> RenderJob::HandOverAndTake(uint64_t& rays, uint64_t& s
     LockGuard guard(lock);
     if (finishedBlock != nullptr) {
         ++blocksDone;
-        blockSamples[BlockIndex(*finishedBlock)] = SamplesPerPixel();
+        partsDone[BlockIndex(*finishedBlock)] = 1;
         --blocksInFlight;
         pthread_cond_broadcast(&changed);
     }
@@ -154,9 +182,10 @@ void RenderJob::WithWholeBlocks(const std::function<void()>& copy) {
     pthread_cond_broadcast(&changed);
 }
 
-uint32_t RenderJob::SamplesOf(const PixelBlock& block) {
+void RenderJob::GiveUp() {
     LockGuard guard(lock);
-    return blockSamples[BlockIndex(block)];
+    --blocksInFlight;
+    pthread_cond_broadcast(&changed);
 }
 
 uint32_t RenderJob::BlocksDone() {
@@ -164,9 +193,9 @@ uint32_t RenderJob::BlocksDone() {
     return blocksDone;
 }
 
-std::vector<uint32_t> RenderJob::BlockSamples() {
+std::vector<uint8_t> RenderJob::PartsDone() {
     LockGuard guard(lock);
-    return blockSamples;
+    return partsDone;
 }
 
 void RenderJob::ThreadFinished() {

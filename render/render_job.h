@@ -13,21 +13,14 @@
 #include <vector>
 
 #include "math/random.h"
+#include "render/pixel_block.h"
+#include "render/sample_part.h"
 #include "render/sampling_mode.h"
 
 namespace glintor {
 
 class Film;
 struct Scene;
-
-struct PixelBlock {
-    uint32_t x = 0;  // corner with the smallest coordinates
-    uint32_t y = 0;
-    uint32_t width = 0;
-    uint32_t height = 0;
-
-    bool operator==(const PixelBlock&) const = default;
-};
 
 // Elapsed time in seconds from the millisecond tick counter.
 struct RenderClock {
@@ -70,10 +63,15 @@ struct RenderJob {
     uint64_t droppedSamples = 0;
     uint32_t blockCount = 0;  // blocks made by BuildBlocks
     uint32_t blocksDone = 0;  // blocks whose pixels are all in the film
-    // Per block, in the order BuildBlocks made them: samples per pixel the film holds for it.
-    // A block counts only once all its pixels have them, so the film never holds half a block.
-    std::vector<uint32_t> blockSamples;
-    // Once set, no block is handed out; blocks in flight are finished.
+    // Per block, in the order BuildBlocks made them: samples per pixel the picture held when this
+    // run began (a resumed film's), the same in every process of a group.
+    std::vector<uint32_t> startSamples;
+    // Per block: this process has put its part of the block's missing samples in the film (or had
+    // none to render). A part counts only once all its pixels have it: the film never holds half
+    // a block.
+    std::vector<uint8_t> partsDone;
+    // Once set, no block is handed out, and blocks in flight are given up and put back as they
+    // were, so that a stop is quick however large the blocks.
     std::atomic<bool> stopRequested{false};
     // Blocks handed out and not yet handed back, and whether the threads hold off taking more.
     uint32_t blocksInFlight = 0;
@@ -84,47 +82,61 @@ struct RenderJob {
     uint32_t seed = RandomGenerator::DefaultSeed;
     SamplingMode sampling = SamplingMode::Design;
     // LowNoise only: picks the scrambles of every pixel's sequences, the same in every process
-    // of a group, and the position in each pixel's sequence of this process's first sample.
-    // Processes sharing a picture take consecutive parts of each sequence.
+    // of a group.
     uint32_t sequenceSeed = RandomGenerator::DefaultSeed;
-    uint32_t firstSample = 0;
+    // This process's place in the group rendering the picture: each renders its part of every
+    // block's missing samples (see PartOfSamples).
+    uint32_t groupRank = 0;
+    uint32_t groupSize = 1;
 
     uint32_t columns = 0;  // blocks per row
+    uint32_t width = 0;    // of the picture the blocks cover
+    uint32_t height = 0;
 
     RenderJob();
     ~RenderJob();
     RenderJob(const RenderJob&) = delete;
     RenderJob& operator=(const RenderJob&) = delete;
 
-    // Splits a width x height image into blocks of blockSize; clears finished and the totals.
-    void BuildBlocks(uint32_t width, uint32_t height);
+    // Splits the picture into blocks of blockSize, leaving out those this process has no part of
+    // (see PartOf); clears finished and the totals.
+    void BuildBlocks(uint32_t pictureWidth, uint32_t pictureHeight);
 
-    // Samples per pixel every block is rendered up to: the scene's.
+    // Samples per pixel of the whole picture, every block is rendered up to: the scene's.
     uint32_t SamplesPerPixel() const;
-    // Takes out the blocks that already hold SamplesPerPixel() (a resumed film's); done holds each
-    // block's samples in build order, as blockSamples does.
+    // Sets startSamples (the samples a resumed film holds per block, in build order) and takes
+    // out the blocks this process has no part of then; call after BuildBlocks.
     void SkipDone(const std::vector<uint32_t>& done);
+    // This process's part of the block's missing samples.
+    SamplePart PartOf(const PixelBlock& block) const;
+    // Samples per pixel the picture holds per block when the blocks marked in done hold all their
+    // parts and the others none of this run's.
+    std::vector<uint32_t> PictureSamples(const std::vector<uint8_t>& done) const;
 
     // Under the lock: adds a thread's counters to the totals (and zeroes them), counts the block
     // it has just finished (if any), then removes and returns a randomly drawn block, or nothing
-    // when none is left or a stop was requested. A block's samples to render run from its
-    // blockSamples entry to SamplesPerPixel().
+    // when none is left or a stop was requested.
     std::optional<PixelBlock> HandOverAndTake(uint64_t& rays, uint64_t& samples, uint64_t& dropped,
                                               const PixelBlock* finishedBlock);
-    // Under the lock: samples per pixel the film holds for the block.
-    uint32_t SamplesOf(const PixelBlock& block);
-    // Under the lock: blocks done so far, and a copy of blockSamples.
+    // Under the lock: a block handed out was given up at a stop, its values put back.
+    void GiveUp();
+    // Under the lock: blocks done so far, and a copy of partsDone.
     uint32_t BlocksDone();
-    std::vector<uint32_t> BlockSamples();
+    std::vector<uint8_t> PartsDone();
     // Runs copy once no block is in flight, holding the threads off meanwhile: what copy reads
-    // of the film then holds whole blocks only, as blockSamples says.
+    // of the film then holds whole blocks only, as partsDone says.
     void WithWholeBlocks(const std::function<void()>& copy);
-    // The block's position in build order.
+    // The block's position in build order, and the block at a position.
     uint32_t BlockIndex(const PixelBlock& block) const;
+    PixelBlock BlockAt(uint32_t index) const;
     // Under the lock: one thread has finished.
     void ThreadFinished();
 
     static RenderJob& Instance();
+
+private:
+    // Takes out the blocks this process has no part of, counting them done.
+    void TakeOutBlocksWithoutPart();
 };
 
 }  // namespace glintor

@@ -6,7 +6,9 @@
 #include <cstdlib>
 #include <future>
 #include <optional>
+#include <vector>
 
+#include "render/film.h"
 #include "render/path_integrator.h"
 #include "render/render_job.h"
 
@@ -83,18 +85,26 @@ void CRenderThread::Run(void* jobArgument) {
         integrator.generator.Seed(job.seed);
         integrator.sampling = job.sampling;
         integrator.sequenceSeed = job.sequenceSeed;
-        integrator.firstSample = job.firstSample;
-        integrator.Setup(*job.scene, *job.film);
+        // A part of a block holds at most the part of a block that lacks every sample.
+        const SamplePart largest =
+            PartOfSamples(0, job.SamplesPerPixel(), job.groupRank, job.groupSize);
+        integrator.Setup(*job.scene, *job.film, static_cast<int>(largest.count));
         std::optional<PixelBlock> finished;
+        std::vector<float> kept;
         // The last hand-over happens in the iteration that finds the list empty, so the totals
         // are complete before this thread counts itself out.
         while (auto block = job.HandOverAndTake(integrator.rayCount, integrator.sampleCount,
                                                 integrator.droppedSamples,
                                                 finished ? &*finished : nullptr)) {
-            const int first = static_cast<int>(job.SamplesOf(*block));
-            integrator.RenderSamples(*job.scene, *block, first,
-                                     static_cast<int>(job.SamplesPerPixel()) - first);
-            finished = block;
+            finished.reset();
+            job.film->KeepBlock(*block, kept);
+            if (integrator.RenderSamples(*job.scene, *block, job.PartOf(*block),
+                                         &job.stopRequested)) {
+                finished = block;
+            } else {
+                job.film->RestoreBlock(*block, kept);
+                job.GiveUp();
+            }
         }
     }
     job.ThreadFinished();

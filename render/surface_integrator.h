@@ -3,7 +3,7 @@
 
 #include "math/random.h"
 #include "math/vector.h"
-#include "render/render_job.h"
+#include "render/pixel_block.h"
 
 namespace glintor {
 

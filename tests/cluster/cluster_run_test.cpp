@@ -165,9 +165,10 @@ TEST_F(ClusterRun, TwoRanksStoppedBySigtermWriteTheWholeBlocksOfBoth) {
     FilmFileContents film;
     std::string error;
     ASSERT_TRUE(ReadFilmFile(folder_ + "/stopped.exr", film, error)) << error << "\n" << said;
-    // Each rank finishes or drops its half of a block whole, and draws its blocks in an order of
-    // its own: a block holds both halves, one or neither, and every pixel weighs what it claims.
-    const int complete = testing::CheckBlockClaims(film, {0, 128, 256});
+    // Each rank draws its blocks in an order of its own and gives up its blocks in flight: a block
+    // one rank rendered and the other did not is left out, so every block holds both halves or
+    // neither, and every pixel weighs what it claims.
+    const int complete = testing::CheckBlockClaims(film, {0, 256});
     EXPECT_LT(complete, 4096);
     EXPECT_NE(said.find("Stopped by SIGTERM: " + std::to_string(complete) + " of 4096 blocks done"),
               std::string::npos)
@@ -202,7 +203,48 @@ TEST_F(ClusterRun, TwoRanksCheckpointTheSumOfTheirWholeBlocks) {
     kill(job.Id(), SIGTERM);
     job.Wait(600.0);
     ASSERT_TRUE(found && running) << error << "\n" << File("stderr.txt");
-    EXPECT_LT(testing::CheckBlockClaims(checkpoint, {0, 128, 256}), 4096);
+    EXPECT_LT(testing::CheckBlockClaims(checkpoint, {0, 256}), 4096);
+}
+
+// Three ranks complete a film whose blocks hold all, some or none of the samples: each block gets
+// what it lacks, split among the ranks, and the film then holds exactly the samples it claims.
+TEST_F(ClusterRun, RanksResumeAFilmAndAddWhatEachBlockLacks) {
+    ASSERT_EQ(Run(Plain("-q -t 1 -o plain.pfm")).status, 0);
+    ASSERT_EQ(Run(Plain("-q -t 1 -s 3 --film part.exr")).status, 0);
+    FilmFileContents film;
+    std::string error;
+    ASSERT_TRUE(ReadFilmFile(folder_ + "/part.exr", film, error)) << error;
+    // Of the 8 x 8 blocks of 16 pixels, the top half is emptied and the bottom half has 3 of 8.
+    const int width = film.header.width;
+    for (int y = 64; y < 128; ++y) {
+        std::fill_n(film.radiance.begin() + y * width * 4, width * 4, 0.0f);
+        std::fill_n(film.passes.begin() + y * width * FilmPassCount, width * FilmPassCount, 0.0f);
+    }
+    std::fill(film.header.blockSamples.begin() + 32, film.header.blockSamples.end(), 0u);
+    ASSERT_TRUE(WriteFilmFile(folder_ + "/part.exr", film, error)) << error;
+
+    const testing::CommandResult resumed =
+        Run(Ranks(3, "-t 1 -s 8 --resume part.exr --film whole.exr -o whole.pfm"));
+    ASSERT_EQ(resumed.status, 0) << resumed.output;
+    EXPECT_EQ(Occurrences(resumed.output, "part.exr': 0 of 64 blocks complete"), 1u)
+        << resumed.output;
+    ASSERT_TRUE(ReadFilmFile(folder_ + "/whole.exr", film, error)) << error;
+    EXPECT_EQ(testing::CheckBlockClaims(film, {8}), 64);
+    EXPECT_EQ(film.header.seeds,
+              (std::vector<uint32_t>{12345678, 12345679, 12345680, 12345681}));
+    const double plain = MeanOf(testing::ReadPfm(folder_ + "/plain.pfm").rgb);
+    EXPECT_NEAR(MeanOf(testing::ReadPfm(folder_ + "/whole.pfm").rgb), plain, 0.02 * plain);
+    EXPECT_NE(Row("whole.pfm.txt").find("resumed"), std::string::npos);
+
+    // A film the ranks may not go on from is refused once, by the rank that read it.
+    const testing::CommandResult refused =
+        Run(Ranks(2, "-t 1 --size 256x256 --resume whole.exr -o other.pfm"));
+    EXPECT_NE(refused.status, 0) << refused.output;
+    EXPECT_EQ(Occurrences(refused.output, "whole.exr': it differs in the film "
+                                          "size (128x128, not 256x256)"),
+              1u)
+        << refused.output;
+    EXPECT_FALSE(fs::exists(folder_ + "/other.pfm"));
 }
 
 TEST_F(ClusterRun, FailuresEndEveryRankWithOneMessageAndNothingWritten) {

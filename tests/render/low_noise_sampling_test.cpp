@@ -131,16 +131,20 @@ std::unique_ptr<Scene> Environment() {
     return scene;
 }
 
+// Every sample of the scene, or with a part only those.
 std::unique_ptr<Film> Render(const Scene& scene, SamplingMode mode, uint32_t seed,
-                             uint32_t firstSample = 0) {
+                             SamplePart part = {}) {
     auto film = std::make_unique<Film>(scene.width, scene.height);
     PathIntegrator integrator;
     integrator.generator.Seed(seed);
     integrator.sampling = mode;
     integrator.sequenceSeed = seed;
-    integrator.firstSample = firstSample;
     integrator.Setup(scene, *film);
-    integrator.RenderBlock(scene, {0, 0, Edge, Edge});
+    if (part.count == 0) {
+        integrator.RenderBlock(scene, {0, 0, Edge, Edge});
+    } else {
+        integrator.RenderSamples(scene, {0, 0, Edge, Edge}, part);
+    }
     return film;
 }
 
@@ -286,19 +290,24 @@ TEST(LowNoiseSampling, PixelsAndRolesDrawIndependentNumbers) {
     EXPECT_EQ(seen.size(), 1u + 4u * 5u);
 }
 
-// The ranks of a cluster run take consecutive parts of every pixel's sequences: the halves
-// rendered from sample 0 and from sample 8 add up to the 16 samples from 0 (the filter's offsets,
-// which each process draws from its own stream, are all zero here).
-TEST(LowNoiseSampling, ConsecutivePartsOfTheSequencesMakeTheWhole) {
+// A film holding the first 5 of 16 samples, resumed by three ranks: their parts of the missing
+// samples continue every pixel's sequences, so together they add up to the 16 samples from 0
+// (the filter's offsets, which each process draws from its own stream, are all zero here).
+TEST(LowNoiseSampling, TheRanksPartsOfAResumeCompleteTheSequences) {
     auto scene = SunAndSky();
     scene->settings.filterRadius = 0.0f;
     scene->settings.samples = 16;
     const auto whole = Render(*scene, SamplingMode::LowNoise, 9);
-    scene->settings.samples = 8;
-    const auto first = Render(*scene, SamplingMode::LowNoise, 9);
-    const auto second = Render(*scene, SamplingMode::LowNoise, 9, 8);
+    std::vector<std::unique_ptr<Film>> parts;
+    parts.push_back(Render(*scene, SamplingMode::LowNoise, 9, {5, 0}));
+    for (uint32_t rank = 0; rank < 3; ++rank) {
+        parts.push_back(Render(*scene, SamplingMode::LowNoise, 9, PartOfSamples(5, 16, rank, 3)));
+    }
     for (int i = 0; i < Edge * Edge * 4; ++i) {
-        const float sum = first->accumulation[i] + second->accumulation[i];
+        float sum = 0.0f;
+        for (const auto& part : parts) {
+            sum += part->accumulation[i];
+        }
         ASSERT_NEAR(sum, whole->accumulation[i], 1e-5f * (1.0f + whole->accumulation[i])) << i;
     }
 }

@@ -73,6 +73,31 @@ TEST(RenderJob, FirstDrawsAreFixedAndEveryBlockIsTakenOnce) {
     EXPECT_NE(order.front(), (PixelBlock{576, 448, 64, 32}));
 }
 
+// The processes of a group split what a block lacks as evenly as whole samples allow, and their
+// parts follow each other from the samples held to the total.
+TEST(RenderJob, PartsOfTheMissingSamplesFollowEachOther) {
+    // 10 over 4 ranks: 3, 3, 2, 2; with more ranks than samples the last ones render nothing.
+    EXPECT_EQ(PartOfSamples(0, 10, 0, 4), (SamplePart{3, 0}));
+    EXPECT_EQ(PartOfSamples(0, 10, 1, 4), (SamplePart{3, 3}));
+    EXPECT_EQ(PartOfSamples(0, 10, 3, 4), (SamplePart{2, 8}));
+    EXPECT_EQ(PartOfSamples(4, 7, 3, 4).count, 0u);
+    EXPECT_EQ(PartOfSamples(9, 8, 0, 1).count, 0u);
+    for (uint32_t size = 1; size <= 9; ++size) {
+        for (uint32_t held = 0; held <= 12; held += 3) {
+            for (uint32_t total = held; total <= 40; ++total) {
+                uint32_t next = held;
+                for (uint32_t rank = 0; rank < size; ++rank) {
+                    const SamplePart part = PartOfSamples(held, total, rank, size);
+                    EXPECT_EQ(part.first, next) << held << ".." << total << " rank " << rank;
+                    EXPECT_LE(part.count - PartOfSamples(held, total, size - 1, size).count, 1u);
+                    next += part.count;
+                }
+                EXPECT_EQ(next, total) << held << ".." << total << " over " << size;
+            }
+        }
+    }
+}
+
 TEST(RenderClock, TotalsAddDeltas) {
     RenderClock clock;
     clock.Start();

@@ -222,13 +222,13 @@ TEST(RenderThreads, SnapshotsAndStopsHoldWholeBlocksAndAResumeAddsTheMissingSamp
         std::vector<uint32_t> done;
         job.WithWholeBlocks([&] {
             copy.assign(film.accumulation, film.accumulation + values);
-            done = job.blockSamples;
+            done = job.PictureSamples(job.partsDone);
         });
         ExpectWholeBlocks(copy, done, job, film.width);
     }
     job.stopRequested = true;
     CRenderThread::JoinAll(workers);
-    std::vector<uint32_t> done = job.BlockSamples();
+    std::vector<uint32_t> done = job.PictureSamples(job.PartsDone());
     ExpectWholeBlocks({film.accumulation, film.accumulation + values}, done, job, film.width);
     EXPECT_EQ(job.BlocksDone(), static_cast<uint32_t>(std::count(done.begin(), done.end(), 4u)));
 
@@ -244,9 +244,9 @@ TEST(RenderThreads, SnapshotsAndStopsHoldWholeBlocksAndAResumeAddsTheMissingSamp
     CRenderThread worker;
     worker.Start(&more);
     worker.Join();
-    EXPECT_EQ(more.BlockSamples(), std::vector<uint32_t>(more.blockCount, 6u));
-    ExpectWholeBlocks({film.accumulation, film.accumulation + values}, more.BlockSamples(), more,
-                      film.width);
+    const std::vector<uint32_t> all = more.PictureSamples(more.PartsDone());
+    EXPECT_EQ(all, std::vector<uint32_t>(more.blockCount, 6u));
+    ExpectWholeBlocks({film.accumulation, film.accumulation + values}, all, more, film.width);
     // Every sample added its pass values: at the bottom corners the grey plane, straight up,
     // farther at the top of the picture than at the bottom.
     const auto passes = [&film](int y) {
