@@ -58,12 +58,17 @@ int RenderSession::Save(const StatusFigures* figures, bool announceSaved,
             return AppendStatistics(imageName, *figures);
         };
     }
-    exitStatus = SaveAndLog(Targets(), write, log, announceSaved);
-    if (blockSamples != nullptr && !filmPath.empty()) {
+    // The film goes first: after a stop it is what the run is resumed from, and a scheduler's
+    // kill may follow the stop signal within seconds.
+    const bool keepFilm = blockSamples != nullptr && !filmPath.empty();
+    if (keepFilm) {
         FilmFileContents contents = CaptureFilm(*film, filmHeader);
         contents.header.blockSamples = *blockSamples;
         filmSaved = WriteFilm(filmPath, contents);
-        exitStatus = filmSaved ? exitStatus : 1;
+    }
+    exitStatus = SaveAndLog(Targets(), write, log, announceSaved);
+    if (keepFilm && !filmSaved) {
+        exitStatus = 1;
     }
     return exitStatus;
 }
