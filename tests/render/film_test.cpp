@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <numbers>
@@ -117,6 +118,37 @@ TEST(Film, ToneChangesLeaveTheSumsAlone) {
     EXPECT_EQ(film.ConvertForDisplay()[0], 180);
     EXPECT_EQ(film.accumulation[0], 0.25f);
     EXPECT_EQ(film.accumulation[3], 1.0f);
+}
+
+// A block given up at a stop goes back to what it held, sums, weights and passes, row by row;
+// the rest of the film keeps what was written since.
+TEST(Film, ABlockKeptAndRestoredHoldsItsValuesAgain) {
+    Film film(20, 12);
+    film.EnablePasses();
+    const std::size_t sums = 20 * 12 * 4, passes = 20 * 12 * Film::PassCount;
+    for (std::size_t i = 0; i < sums; ++i) {
+        film.accumulation[i] = static_cast<float>(i);
+    }
+    for (std::size_t i = 0; i < passes; ++i) {
+        film.passes[i] = -static_cast<float>(i);
+    }
+    const PixelBlock block{16, 8, 4, 4};
+    std::vector<float> kept;
+    film.KeepBlock(block, kept);
+    std::fill_n(film.accumulation, sums, 0.5f);
+    std::fill_n(film.passes, passes, 0.5f);
+    film.RestoreBlock(block, kept);
+    for (std::size_t pixel = 0; pixel < 20 * 12; ++pixel) {
+        const bool inside = pixel % 20 >= 16 && pixel / 20 >= 8;
+        for (std::size_t k = 0; k < 4; ++k) {
+            const std::size_t i = pixel * 4 + k;
+            ASSERT_EQ(film.accumulation[i], inside ? static_cast<float>(i) : 0.5f) << i;
+        }
+        for (std::size_t k = 0; k < Film::PassCount; ++k) {
+            const std::size_t i = pixel * Film::PassCount + k;
+            ASSERT_EQ(film.passes[i], inside ? -static_cast<float>(i) : 0.5f) << i;
+        }
+    }
 }
 
 TEST(PixelFilter, RadiusFromTheLowBits) {
