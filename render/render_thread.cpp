@@ -102,6 +102,9 @@ void CRenderThread::Run(void* jobArgument) {
                                          &job.stopRequested)) {
                 finished = block;
             } else {
+                // Counters were handed over when the block was taken: these are the block's own,
+                // and the statistics count only what the film holds.
+                integrator.rayCount = integrator.sampleCount = integrator.droppedSamples = 0;
                 job.film->RestoreBlock(*block, kept);
                 job.GiveUp();
             }

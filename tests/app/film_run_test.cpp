@@ -113,9 +113,13 @@ TEST_F(FilmRun, StoppedBySigtermAndResumedEqualsAnUninterruptedRender) {
         << said;
     EXPECT_TRUE(fs::exists(Path("stopped.png")));
 
-    // The film holds whole blocks only, each with every sample or none.
+    // The film holds whole blocks only, each with every sample or none, and the row counts the
+    // samples of those blocks only, not those of the block given up.
     const int complete = testing::CheckBlockClaims(ReadFilm(Path("stopped.exr")), {0, 256});
     EXPECT_LT(complete, 64);
+    const std::string stoppedRow = testing::LastLogRow(Path("stopped.png.txt"));
+    EXPECT_NEAR(std::stod(testing::LogField(stoppedRow, 26, 10)), 256.0 * complete / 64.0, 0.01)
+        << stoppedRow;
 
     const testing::CommandResult resumed =
         Run("-t 1 --resume stopped.exr --film resumed.exr -o resumed.png scene.xml");
