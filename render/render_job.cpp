@@ -65,29 +65,14 @@ RenderJob& RenderJob::Instance() {
 void RenderJob::BuildBlocks(uint32_t pictureWidth, uint32_t pictureHeight) {
     width = pictureWidth;
     height = pictureHeight;
-    const uint32_t b = blockSize > 0 ? static_cast<uint32_t>(blockSize) : 1u;
-    const uint32_t nx = width / b, rx = width % b;
-    const uint32_t ny = height / b, ry = height % b;
-    std::vector<PixelBlock> made;
-    for (uint32_t r = 0; r < ny; ++r) {
-        for (uint32_t k = 0; k < nx; ++k) {
-            made.push_back({k * b, r * b, b, b});
-        }
-        if (rx > 0) {
-            made.push_back({width - rx, r * b, rx, b});
-        }
+    const uint32_t b = BlockEdge();
+    columns = (width + b - 1) / b;
+    blockCount = columns * ((height + b - 1) / b);
+    // Built row by row from the corner at the origin; the list holds them in reverse.
+    blocks.clear();
+    for (uint32_t index = blockCount; index-- > 0;) {
+        blocks.push_back(BlockAt(index));
     }
-    if (ry > 0) {
-        for (uint32_t k = 0; k < nx; ++k) {
-            made.push_back({k * b, height - ry, b, ry});
-        }
-        if (rx > 0) {
-            made.push_back({width - rx, height - ry, rx, ry});
-        }
-    }
-    blocks.assign(made.rbegin(), made.rend());
-    blockCount = static_cast<uint32_t>(blocks.size());
-    columns = nx + (rx > 0 ? 1 : 0);
     startSamples.assign(blockCount, 0);
     partsDone.assign(blockCount, 0);
     stopRequested = false;
@@ -99,13 +84,17 @@ void RenderJob::BuildBlocks(uint32_t pictureWidth, uint32_t pictureHeight) {
     TakeOutBlocksWithoutPart();
 }
 
+uint32_t RenderJob::BlockEdge() const {
+    return blockSize > 0 ? static_cast<uint32_t>(blockSize) : 1u;
+}
+
 uint32_t RenderJob::BlockIndex(const PixelBlock& block) const {
-    const uint32_t b = blockSize > 0 ? static_cast<uint32_t>(blockSize) : 1u;
+    const uint32_t b = BlockEdge();
     return block.y / b * columns + block.x / b;
 }
 
 PixelBlock RenderJob::BlockAt(uint32_t index) const {
-    const uint32_t b = blockSize > 0 ? static_cast<uint32_t>(blockSize) : 1u;
+    const uint32_t b = BlockEdge();
     const uint32_t x = index % columns * b, y = index / columns * b;
     return {x, y, std::min(b, width - x), std::min(b, height - y)};
 }

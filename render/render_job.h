@@ -135,6 +135,8 @@ struct RenderJob {
     static RenderJob& Instance();
 
 private:
+    // blockSize, or 1 where it is not positive.
+    uint32_t BlockEdge() const;
     // Takes out the blocks this process has no part of, counting them done.
     void TakeOutBlocksWithoutPart();
 };
