@@ -100,8 +100,13 @@ int SaveThroughPartialFile(const std::string& path, const FilmFileContents& cont
 
 }  // namespace
 
-bool SaveFilmFile(const std::string& path, const FilmFileContents& contents, std::string& error) {
-    return SaveThroughPartialFile(path, contents, WriteFilmFile, error) == 0;
+bool SaveFilmFile(const std::string& path, const FilmFileContents& contents) {
+    std::string error;
+    if (SaveThroughPartialFile(path, contents, WriteFilmFile, error) == 0) {
+        return true;
+    }
+    std::fprintf(stderr, "Could not write the film to '%s': %s\n", path.c_str(), error.c_str());
+    return false;
 }
 
 int SaveOutput(const Film& film, const std::string& name, PictureFormat format, float gamma,

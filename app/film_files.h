@@ -31,8 +31,8 @@ FilmFileContents CaptureFilm(const Film& film, const FilmFileHeader& header);
 void RestoreFilm(Film& film, const FilmFileContents& contents);
 
 // Writes the film file through a partial file renamed into place (a signal that ends the
-// process removes it). Answers false with the reason.
-bool SaveFilmFile(const std::string& path, const FilmFileContents& contents, std::string& error);
+// process removes it). Answers false, having said why on standard error, when it could not.
+bool SaveFilmFile(const std::string& path, const FilmFileContents& contents);
 
 // Writes one output of the film in the given format: PNG with the tone mapping, the
 // linear formats as they are, and with layered an .exr with the guide passes as well (when the

@@ -67,10 +67,7 @@ int RunMerge(const CommandLine& options) {
             return 2;
         }
     }
-    std::string error;
-    if (!SaveFilmFile(options.mergeOutput, sum, error)) {
-        std::fprintf(stderr, "Could not write the film to '%s': %s\n", options.mergeOutput.c_str(),
-                     error.c_str());
+    if (!SaveFilmFile(options.mergeOutput, sum)) {
         return 1;
     }
     std::printf("Merged %zu films into '%s': %d samples per pixel\n", options.mergeInputs.size(),

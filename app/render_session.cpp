@@ -14,19 +14,6 @@
 
 namespace glintor {
 
-namespace {
-
-bool WriteFilm(const std::string& path, const FilmFileContents& contents) {
-    std::string error;
-    if (SaveFilmFile(path, contents, error)) {
-        return true;
-    }
-    std::fprintf(stderr, "Could not write the film to '%s': %s\n", path.c_str(), error.c_str());
-    return false;
-}
-
-}  // namespace
-
 void RenderSession::ResetTone() {
     tone.Reset(scene->gamma, scene->linearScale);
     ApplyTone();
@@ -64,7 +51,7 @@ int RenderSession::Save(const StatusFigures* figures, bool announceSaved,
     if (keepFilm) {
         FilmFileContents contents = CaptureFilm(*film, filmHeader);
         contents.header.blockSamples = *blockSamples;
-        filmSaved = WriteFilm(filmPath, contents);
+        filmSaved = SaveFilmFile(filmPath, contents);
     }
     exitStatus = SaveAndLog(Targets(), write, log, announceSaved);
     if (keepFilm && !filmSaved) {
@@ -85,7 +72,7 @@ bool RenderSession::SaveCheckpoint() const {
     contents.header.blockSamples = KeepBlocksEveryRankRendered(
         *group, *job, done, {contents.radiance.data(), passes}, startFilm);
     group->CombineSnapshot(contents);
-    return group->Rank() != 0 || WriteFilm(filmPath, contents);
+    return group->Rank() != 0 || SaveFilmFile(filmPath, contents);
 }
 
 int RenderSession::AppendStatistics(const std::string& imageName,
