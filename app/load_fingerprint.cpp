@@ -1,7 +1,5 @@
 #include "app/load_fingerprint.h"
 
-#include <cinttypes>
-#include <cstdio>
 #include <sstream>
 #include <utility>
 
@@ -52,11 +50,8 @@ std::string LoadFingerprint(const Scene& scene) {
         << s.maxDepth << ", roulette " << s.rrDepth << " " << s.rrProbability << ", filter "
         << s.gaussianFilter << " " << s.filterRadius << ", block " << s.pixelBlockSize << "\n";
     for (const std::string& file : scene.sourceFiles) {
-        char hash[24] = "missing";
-        if (const auto bytes = HashFileBytes(file)) {
-            std::snprintf(hash, sizeof hash, "%016" PRIx64, *bytes);
-        }
-        out << "file '" << file << "'\t" << hash << "\n";
+        const auto bytes = HashFileBytes(file);
+        out << "file '" << file << "'\t" << (bytes ? HashText(*bytes) : "missing") << "\n";
     }
     return out.str();
 }

@@ -1,5 +1,6 @@
 #include "formats/files_read.h"
 
+#include <cinttypes>
 #include <cstdio>
 #include <utility>
 
@@ -27,7 +28,7 @@ std::optional<uint64_t> HashFileBytes(const std::string& path) {
     if (file == nullptr) {
         return std::nullopt;
     }
-    uint64_t hash = 14695981039346656037ull;
+    uint64_t hash = EmptyHash;
     unsigned char buffer[1 << 16];
     size_t count = 0;
     while ((count = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
@@ -41,6 +42,12 @@ std::optional<uint64_t> HashFileBytes(const std::string& path) {
         return std::nullopt;
     }
     return hash;
+}
+
+std::string HashText(uint64_t hash) {
+    char text[17];
+    std::snprintf(text, sizeof text, "%016" PRIx64, hash);
+    return text;
 }
 
 }  // namespace glintor

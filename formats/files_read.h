@@ -18,5 +18,9 @@ std::vector<std::string> TakeFilesRead();
 
 // A 64-bit FNV-1a hash of the file's bytes, or nothing when it cannot be read.
 std::optional<uint64_t> HashFileBytes(const std::string& path);
+// The hash of no bytes.
+constexpr uint64_t EmptyHash = 14695981039346656037ull;
+// A hash as 16 hex digits.
+std::string HashText(uint64_t hash);
 
 }  // namespace glintor

@@ -15,7 +15,6 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
-#include <sstream>
 
 namespace glintor {
 
@@ -481,19 +480,6 @@ bool ReadFilmFile(const uint8_t* data, std::size_t size, FilmFileContents& film,
     }
     film = FilmFileContents();
     return false;
-}
-
-std::string HashBytes(const std::string& bytes) {
-    uint64_t hash = 0xcbf29ce484222325ull;
-    for (const char c : bytes) {
-        hash ^= static_cast<unsigned char>(c);
-        hash *= 0x100000001b3ull;
-    }
-    std::ostringstream text;
-    text.width(16);
-    text.fill('0');
-    text << std::hex << hash;
-    return text.str();
 }
 
 }  // namespace glintor

@@ -68,7 +68,4 @@ bool ReadFilmFile(const std::string& path, FilmFileContents& film, std::string& 
 bool ReadFilmFile(const uint8_t* data, std::size_t size, FilmFileContents& film,
                   std::string& error);
 
-// 64-bit FNV-1a of the bytes, as 16 hex digits.
-std::string HashBytes(const std::string& bytes);
-
 }  // namespace glintor

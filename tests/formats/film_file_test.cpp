@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/files_read.h"
 #include "formats/float_image.h"
 #include "tests/support/child_process.h"
 #include "tests/support/test_paths.h"
@@ -20,7 +21,7 @@ FilmFileContents SampleFilm() {
     FilmFileContents film;
     FilmFileHeader& h = film.header;
     h.version = "0.4.409";
-    h.sceneHash = HashBytes("<Glintor/>");
+    h.sceneHash = HashText(0x5ca1ab1e0ddba11ull);
     h.options = "maxDepth=5 gamma=2.2 linearScale=1";
     h.seeds = {7, 4000000000u};
     h.width = 40;

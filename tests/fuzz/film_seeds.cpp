@@ -5,6 +5,7 @@
 #include <string>
 
 #include "formats/film_file.h"
+#include "formats/files_read.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {
@@ -20,7 +21,7 @@ int main(int argc, char** argv) {
         glintor::FilmFileContents film;
         glintor::FilmFileHeader& h = film.header;
         h.version = "0.4.409";
-        h.sceneHash = glintor::HashBytes(std::to_string(written));
+        h.sceneHash = glintor::HashText(written);
         h.options = "maxDepth=5 gamma=2.2 linearScale=1";
         h.seeds = {12345678u, static_cast<uint32_t>(written)};
         h.width = shape.width;
