@@ -5,7 +5,6 @@
 
 #include <cerrno>
 #include <cmath>
-#include <cstdio>
 
 #include "formats/float_image.h"
 #include "platform/partial_file.h"

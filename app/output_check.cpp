@@ -7,7 +7,7 @@
 #include <climits>
 #include <cstring>
 
-#include "app/save_sequence.h"
+#include "app/statistics_log.h"
 #include "platform/partial_file.h"
 
 namespace glintor {
@@ -33,7 +33,7 @@ int OutputProblem(const std::string& name, bool appended) {
         return ENAMETOOLONG;
     }
     if (stat(name.c_str(), &info) == 0) {
-        if (entry.empty() || S_ISDIR(info.st_mode)) {
+        if (S_ISDIR(info.st_mode)) {
             return EISDIR;
         }
         if (appended && access(name.c_str(), W_OK) != 0) {
@@ -43,20 +43,26 @@ int OutputProblem(const std::string& name, bool appended) {
     return 0;
 }
 
-std::string CheckOutputs(const std::vector<std::string>& names) {
-    std::vector<std::pair<std::string, bool>> files;
+namespace {
+
+std::string Refusal(const std::string& name, bool appended) {
+    const int problem = OutputProblem(name, appended);
+    return problem == 0 ? "" : "cannot write '" + name + "': " + std::strerror(problem);
+}
+
+}  // namespace
+
+std::string CheckOutputs(const std::vector<std::string>& names, const std::string& film) {
     for (const std::string& name : names) {
-        files.emplace_back(name, false);
-    }
-    if (!names.empty()) {
-        files.emplace_back(LogNameOf(names.front()), true);
-    }
-    for (const auto& [name, appended] : files) {
-        if (const int problem = OutputProblem(name, appended)) {
-            return "cannot write '" + name + "': " + std::strerror(problem);
+        if (std::string refusal = Refusal(name, false); !refusal.empty()) {
+            return refusal;
         }
     }
-    return "";
+    std::string refusal = names.empty() ? "" : Refusal(LogNameOf(names.front()), true);
+    if (refusal.empty() && !film.empty()) {
+        refusal = Refusal(film, false);
+    }
+    return refusal;
 }
 
 }  // namespace glintor

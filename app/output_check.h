@@ -13,8 +13,8 @@ namespace glintor {
 // of its own.
 int OutputProblem(const std::string& name, bool appended);
 
-// Checks every picture and the log beside the first; answers "" or one line naming the file and
-// the reason, "cannot write '<name>': <reason>".
-std::string CheckOutputs(const std::vector<std::string>& names);
+// Checks every picture, the log beside the first and the film file (when one is named); answers
+// "" or one line naming the file and the reason, "cannot write '<name>': <reason>".
+std::string CheckOutputs(const std::vector<std::string>& names, const std::string& film = "");
 
 }  // namespace glintor

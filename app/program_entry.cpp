@@ -3,8 +3,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <system_error>
 #include <vector>
 
@@ -13,7 +11,7 @@
 #include "app/load_fingerprint.h"
 #include "app/output_check.h"
 #include "app/render_startup.h"
-#include "formats/film_file.h"
+#include "formats/files_read.h"
 #include "platform/platform.h"
 #include "render/render_job.h"
 #include "scene/scene_loader.h"
@@ -57,44 +55,26 @@ const char* UnusableSceneMessage(const Scene& scene) {
 }
 
 std::string SceneFileHash(const std::string& fileName) {
-    std::ifstream file(fileName, std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(file)),
-                            std::istreambuf_iterator<char>());
-    return HashBytes(bytes);
+    // A file that cannot be read hashes like an empty one.
+    return HashText(HashFileBytes(fileName).value_or(EmptyHash));
 }
 
 namespace {
 
 // Names typed on the command line mean the folder the program was started in, not the scene's
-// folder entered later. Answers "" or why a name could not be made absolute (the current folder
-// was deleted, for one).
-std::string MadeAbsolute(std::string& name) {
-    std::error_code error;
-    const std::filesystem::path absolute = std::filesystem::absolute(name, error);
-    if (error) {
-        return "cannot write '" + name + "': " + error.message();
-    }
-    name = absolute.string();
-    return "";
-}
-
-std::string AbsoluteOutputs(std::vector<std::string>& outputs) {
-    for (std::string& output : outputs) {
-        if (std::string problem = MadeAbsolute(output); !problem.empty()) {
-            return problem;
+// folder entered later. Makes every name given absolute; answers "" or why one could not be made
+// so (the current folder was deleted, for one).
+std::string MadeAbsolute(const std::vector<std::string*>& names) {
+    for (std::string* name : names) {
+        if (name->empty()) {
+            continue;
         }
-    }
-    return "";
-}
-
-// The film files, which every rank reads or writes.
-std::string AbsoluteFilms(CommandLine& options) {
-    for (std::string* film : {&options.film, &options.resume}) {
-        if (!film->empty()) {
-            if (std::string problem = MadeAbsolute(*film); !problem.empty()) {
-                return problem;
-            }
+        std::error_code error;
+        const std::filesystem::path absolute = std::filesystem::absolute(*name, error);
+        if (error) {
+            return "cannot write '" + *name + "': " + error.message();
         }
+        *name = absolute.string();
     }
     return "";
 }
@@ -133,17 +113,16 @@ int RunProgram(int argc, char** argv, RenderGroupBase& group) {
     CommandLine& options = parsed.options;
     // Only the first rank writes, so only it checks where; the others learn of a problem at the
     // load check and stop with it.
-    const bool writes = group.Rank() == 0;
-    std::string problem = writes ? AbsoluteOutputs(options.outputs) : "";
-    if (problem.empty()) {
-        problem = AbsoluteFilms(options);
-    }
-    if (problem.empty() && writes) {
-        problem = CheckOutputs(options.outputs);
-    }
-    if (problem.empty() && writes && !options.film.empty()) {
-        if (const int error = OutputProblem(options.film, false)) {
-            problem = "cannot write '" + options.film + "': " + std::strerror(error);
+    std::string problem;
+    if (group.Rank() == 0) {
+        std::vector<std::string*> names;
+        for (std::string& output : options.outputs) {
+            names.push_back(&output);
+        }
+        names.insert(names.end(), {&options.film, &options.resume});
+        problem = MadeAbsolute(names);
+        if (problem.empty()) {
+            problem = CheckOutputs(options.outputs, options.film);
         }
     }
 
@@ -161,7 +140,7 @@ int RunProgram(int argc, char** argv, RenderGroupBase& group) {
         if (const char* message = UnusableSceneMessage(scene)) {
             std::printf("%s\n", message);
             usable = false;
-        } else if (writes && options.outputs.empty()) {
+        } else if (group.Rank() == 0 && options.outputs.empty()) {
             // The scene's own picture, in the scene's folder.
             problem = CheckOutputs({scene.settings.savedImage});
             usable = problem.empty();

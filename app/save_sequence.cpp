@@ -3,11 +3,9 @@
 #include <cstdio>
 #include <cstring>
 
-namespace glintor {
+#include "app/statistics_log.h"
 
-std::string LogNameOf(const std::string& imageName) {
-    return imageName + ".txt";
-}
+namespace glintor {
 
 int SaveAndLog(const std::vector<ImageOutput>& outputs, const OutputWriter& write,
                const LogWriter& appendLog, bool announceSaved) {

@@ -23,9 +23,6 @@ using OutputWriter = std::function<int(const ImageOutput& output)>;
 // stopped it.
 using LogWriter = std::function<int(const std::string& imageName)>;
 
-// The log beside a picture: its whole name with ".txt" appended.
-std::string LogNameOf(const std::string& imageName);
-
 // Writes every output in order, then, when appendLog is given and the first output was saved,
 // the log row beside it. Each failure is printed on standard error as "Could not save the image
 // to '<name>': <reason>" or "Could not append the statistics to '<log>': <reason>"; with

@@ -44,9 +44,13 @@ std::string FormatStatisticsRow(const RenderStatistics& stats, const std::tm& da
     return TrimBlanks(row) + (stats.resumed ? "  resumed" : "");
 }
 
+std::string LogNameOf(const std::string& imageName) {
+    return imageName + ".txt";
+}
+
 int AppendStatistics(const std::string& imageName, const RenderStatistics& stats,
                      const std::tm& date) {
-    const std::string logName = imageName + ".txt";
+    const std::string logName = LogNameOf(imageName);
     const bool isNew = !FileExists(logName);
     std::FILE* log = std::fopen(logName.c_str(), "a");
     if (log == nullptr) {

@@ -29,6 +29,9 @@ struct RenderStatistics {
 // The row as written to the log: fixed columns, trimmed at both ends.
 std::string FormatStatisticsRow(const RenderStatistics& stats, const std::tm& date);
 
+// The log beside a picture: its whole name with ".txt" appended.
+std::string LogNameOf(const std::string& imageName);
+
 // Appends the row to "<imageName>.txt", writing the title and column header first when the file
 // is new. Answers 0 when the row was written, otherwise the errno that stopped it.
 int AppendStatistics(const std::string& imageName, const RenderStatistics& stats,
