@@ -96,6 +96,7 @@ void MpiGroup::Combine(Film& film, RenderTotals& totals) {
         Sum(film.passes, film.pixelCount * Film::PassCount, MPI_FLOAT);
     }
     Sum(counters, 3, MPI_UINT64_T);
+    ForwardMessages(nullptr);
     if (rank_ == 0) {
         totals.samples = counters[0];
         totals.rays = counters[1];
@@ -114,6 +115,7 @@ void MpiGroup::CombineSnapshot(FilmFileContents& snapshot) {
     if (!snapshot.passes.empty()) {
         Sum(snapshot.passes.data(), static_cast<int>(snapshot.passes.size()), MPI_FLOAT);
     }
+    ForwardMessages(nullptr);
 }
 
 void MpiGroup::AgreeOnBlocks(std::vector<uint8_t>& flags) {
@@ -134,7 +136,6 @@ void MpiGroup::Sum(void* values, int count, MPI_Datatype type) {
     } else {
         MPI_Reduce(values, nullptr, count, type, MPI_SUM, 0, communicator_);
     }
-    ForwardMessages(nullptr);
 }
 
 }  // namespace glintor

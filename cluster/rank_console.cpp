@@ -23,28 +23,30 @@ int TemporaryFile() {
     return file;
 }
 
+void SendToNull(int descriptor) {
+    const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (null >= 0) {
+        dup2(null, descriptor);
+        close(null);
+    }
+}
+
 }  // namespace
 
-RankConsole::RankConsole(int rank) : rank_(rank) {
+RankConsole::RankConsole(int rank) {
     std::fflush(stdout);
     std::fflush(stderr);
-    if (rank_ != 0) {
-        const int null = open("/dev/null", O_WRONLY);
-        if (null >= 0) {
-            dup2(null, STDOUT_FILENO);
-            close(null);
-        }
+    if (rank != 0) {
+        SendToNull(STDOUT_FILENO);
     } else {
         savedError_ = dup(STDERR_FILENO);
     }
     file_ = TemporaryFile();
     if (file_ >= 0) {
         dup2(file_, STDERR_FILENO);
-    } else if (rank_ != 0) {
+    } else if (rank != 0) {
         // Without a file this rank stays silent, as every rank but the first once was.
-        const int null = open("/dev/null", O_WRONLY);
-        dup2(null, STDERR_FILENO);
-        close(null);
+        SendToNull(STDERR_FILENO);
     }
 }
 

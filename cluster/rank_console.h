@@ -23,7 +23,6 @@ public:
     void Release();
 
 private:
-    int rank_;
     int file_ = -1;        // the temporary file standard error is written to
     int savedError_ = -1;  // rank 0's console, while held back
     long long taken_ = 0;  // bytes of the file already handed over
