@@ -1,6 +1,7 @@
 #include "render/render_thread.h"
 
 #include <sched.h>
+#include <signal.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -54,7 +55,17 @@ void CThread::Start(void* startArgument) {
     argument = startArgument;
     std::promise<int> lowered;
     priorityLowered = &lowered;
+    // Stop and termination signals are left to the starting thread: its saves hold them off while
+    // they list a partial file for removal, which a handler run on another thread would not wait
+    // for. The new thread inherits the mask it is created under.
+    sigset_t blocked, previous;
+    sigemptyset(&blocked);
+    for (const int number : {SIGTERM, SIGINT, SIGHUP, SIGQUIT}) {
+        sigaddset(&blocked, number);
+    }
+    pthread_sigmask(SIG_BLOCK, &blocked, &previous);
     const int created = pthread_create(&handle, &attributes, Entry, this);
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     if (created != 0) {
         std::printf("Error at pthread_create: rc=%d\n", created);
         std::exit(1);
