@@ -16,7 +16,7 @@ int TemporaryFile() {
     const char* folder = std::getenv("TMPDIR");
     std::string path = std::string(folder != nullptr && *folder != '\0' ? folder : "/tmp") +
                        "/glintor-rank-XXXXXX";
-    const int file = mkstemp(path.data());
+    const int file = mkostemp(path.data(), O_CLOEXEC);
     if (file >= 0) {
         unlink(path.c_str());
     }

@@ -130,7 +130,7 @@ int WriteThroughPartialFile(const std::string& target, const PartialFileWriter& 
         sigaddset(&blocked, signal);
     }
     pthread_sigmask(SIG_BLOCK, &blocked, &previous);
-    const int descriptor = mkstemp(partial.data());
+    const int descriptor = mkostemp(partial.data(), O_CLOEXEC);
     const int madeError = errno;
     PartialSlot* slot = descriptor >= 0 ? ListPartialFile(partial) : nullptr;
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
@@ -144,7 +144,7 @@ int WriteThroughPartialFile(const std::string& target, const PartialFileWriter& 
     }
     if (error == 0) {
         // The bytes reach the disk before the name points at them.
-        const int reopened = open(partial.c_str(), O_RDONLY);
+        const int reopened = open(partial.c_str(), O_RDONLY | O_CLOEXEC);
         if (reopened < 0 || fsync(reopened) != 0) {
             error = errno;
         }
