@@ -11,6 +11,7 @@
 #include "app/load_fingerprint.h"
 #include "app/output_check.h"
 #include "app/render_startup.h"
+#include "formats/film_file.h"
 #include "formats/files_read.h"
 #include "platform/platform.h"
 #include "render/render_job.h"
@@ -77,6 +78,17 @@ std::string MadeAbsolute(const std::vector<std::string*>& names) {
         *name = absolute.string();
     }
     return "";
+}
+
+// A scaled scene can be larger than a film file holds; it is refused before hours of rendering
+// would end in a film that no resume or merge could read.
+std::string FilmSizeProblem(const Scene& scene, const std::string& film) {
+    if (scene.width <= MaxFilmFileEdge && scene.height <= MaxFilmFileEdge) {
+        return "";
+    }
+    return "cannot keep the film of a " + std::to_string(scene.width) + "x" +
+           std::to_string(scene.height) + " picture in '" + film + "': film files hold at most " +
+           std::to_string(MaxFilmFileEdge) + " pixels a side";
 }
 
 }  // namespace
@@ -146,11 +158,15 @@ int RunProgram(int argc, char** argv, RenderGroupBase& group) {
             usable = problem.empty();
         }
     }
-    if (!problem.empty()) {
-        std::fprintf(stderr, "%s: %s\n", program.c_str(), problem.c_str());
-    }
     if (usable) {
         ApplyOverrides(options, scene);
+        if (group.Rank() == 0 && !options.film.empty()) {
+            problem = FilmSizeProblem(scene, options.film);
+            usable = problem.empty();
+        }
+    }
+    if (!problem.empty()) {
+        std::fprintf(stderr, "%s: %s\n", program.c_str(), problem.c_str());
     }
     if (!group.EveryoneLoaded(usable, [&scene] { return LoadFingerprint(scene); })) {
         return problem.empty() ? group.LoadFailureStatus() : 2;

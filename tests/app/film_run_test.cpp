@@ -224,7 +224,14 @@ TEST_F(FilmRun, FilmsThatMustNotBeAddedAreRefusedWithTheReason) {
          "128x128)"},
         {"--merge out.exr base.exr missing.exr",
          "Cannot use the film 'missing.exr': No such file or directory"},
+        {"--film big.exr big.xml",
+         "glintor: cannot keep the film of a 3072x192 picture in '" + Path("big.exr") +
+             "': film files hold at most 2048 pixels a side"},
     };
+    // A scaled film larger than a film file holds.
+    std::string big = SceneText();
+    big.replace(big.find("<Width>128</Width>"), 18, "<Width>2048</Width><Scale>1.5</Scale>");
+    testing::WriteFile(Path("big.xml"), big);
     for (const auto& refusal : refusals) {
         const testing::CommandResult run = Run(refusal.options);
         EXPECT_EQ(run.status, 2) << refusal.options;
@@ -232,6 +239,7 @@ TEST_F(FilmRun, FilmsThatMustNotBeAddedAreRefusedWithTheReason) {
                                                                        << run.output;
     }
     EXPECT_FALSE(fs::exists(Path("out.exr")));
+    EXPECT_FALSE(fs::exists(Path("big.exr")));
 
     // A scene file with other bytes is another scene.
     testing::WriteFile(Path("scene.xml"), SceneText() + "\n");
