@@ -37,11 +37,16 @@ std::string JoinNumbers(const std::vector<uint32_t>& values) {
     return text;
 }
 
-// Whole numbers from 0 to max separated by single spaces; anything else is refused.
-bool ParseNumbers(const std::string& text, uint32_t max, std::vector<uint32_t>& values) {
+// Whole numbers from 0 to max separated by single spaces, at most `most` of them; anything else
+// is refused, a list too long as soon as it is seen to be.
+bool ParseNumbers(const std::string& text, uint32_t max, std::vector<uint32_t>& values,
+                  std::size_t most = std::numeric_limits<std::size_t>::max()) {
     values.clear();
     std::size_t i = 0;
     while (i < text.size()) {
+        if (values.size() == most) {
+            return false;
+        }
         if (!values.empty()) {
             if (text[i] != ' ') {
                 return false;
@@ -199,7 +204,7 @@ bool ReadHeader(exr_context_t file, FilmFileHeader& h, bool& hasPasses, std::str
         return false;
     }
     // A film always comes from at least one run, and a resume picks its next seed from them.
-    if (!ParseNumbers(seeds, std::numeric_limits<uint32_t>::max(), h.seeds) || h.seeds.empty()) {
+    if (!ParseNumbers(seeds, std::numeric_limits<uint32_t>::max(), h.seeds)) {
         error = "its list of seeds is not valid";
         return false;
     }
@@ -208,8 +213,10 @@ bool ReadHeader(exr_context_t file, FilmFileHeader& h, bool& hasPasses, std::str
         error = "its block size or samples per pixel is out of range";
         return false;
     }
-    if (!ParseNumbers(blockSamples, static_cast<uint32_t>(h.samplesPerPixel), h.blockSamples) ||
-        h.blockSamples.size() != FilmBlockCount(h.width, h.height, h.blockSize)) {
+    const std::size_t blocks = FilmBlockCount(h.width, h.height, h.blockSize);
+    if (!ParseNumbers(blockSamples, static_cast<uint32_t>(h.samplesPerPixel), h.blockSamples,
+                      blocks) ||
+        h.blockSamples.size() != blocks) {
         error = "its list of samples per block does not match its size and samples per pixel";
         return false;
     }
