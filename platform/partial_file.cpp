@@ -35,16 +35,11 @@ std::array<PartialSlot, SlotCount>& Slots() {
 }
 
 const int CleanedSignals[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM};
-struct sigaction PreviousActions[std::size(CleanedSignals)];
 
+// Installed with SA_RESETHAND over the default action only, so raising the signal again now does
+// what the process did before: it dies of it.
 void RemovePartialFilesAndResignal(int signal) {
     RemovePartialFiles();
-    // What the process did before for this signal (usually dying of it) happens now.
-    for (size_t i = 0; i < std::size(CleanedSignals); ++i) {
-        if (CleanedSignals[i] == signal) {
-            sigaction(signal, &PreviousActions[i], nullptr);
-        }
-    }
     raise(signal);
 }
 
@@ -54,16 +49,17 @@ void RemovePartialFilesAndResignal(int signal) {
 void InstallSignalCleanup() {
     static std::once_flag once;
     std::call_once(once, [] {
-        for (size_t i = 0; i < std::size(CleanedSignals); ++i) {
-            sigaction(CleanedSignals[i], nullptr, &PreviousActions[i]);
-            if (PreviousActions[i].sa_handler != SIG_DFL) {
+        for (const int signal : CleanedSignals) {
+            struct sigaction previous {};
+            sigaction(signal, nullptr, &previous);
+            if (previous.sa_handler != SIG_DFL) {
                 continue;
             }
             struct sigaction action {};
             action.sa_handler = RemovePartialFilesAndResignal;
             sigemptyset(&action.sa_mask);
             action.sa_flags = SA_RESETHAND;
-            sigaction(CleanedSignals[i], &action, nullptr);
+            sigaction(signal, &action, nullptr);
         }
     });
 }
