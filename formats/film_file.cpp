@@ -112,7 +112,10 @@ private:
     static int64_t Read(exr_const_context_t, void* userData, void* buffer, uint64_t count,
                         uint64_t offset, exr_stream_error_func_ptr_t) {
         const Bytes& bytes = *static_cast<const Bytes*>(userData);
-        const uint64_t n = offset < bytes.size ? std::min<uint64_t>(count, bytes.size - offset) : 0;
+        if (offset >= bytes.size) {
+            return 0;
+        }
+        const uint64_t n = std::min<uint64_t>(count, bytes.size - offset);
         std::memcpy(buffer, bytes.data + offset, n);
         return static_cast<int64_t>(n);
     }
